@@ -1,0 +1,42 @@
+#include "core/log.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cwchar>
+#include <fstream>
+#include <iostream>
+
+#include "core/run_command.h"
+
+CLog::CLog() : m_path("/var/zrn/Component.log"), m_silent(false) {
+  RunShell("mkdir -p /var/zrn");
+  RunShell("touch /var/zrn/Component.log");
+}
+
+void CLog::SetSilent(bool silent) { m_silent = silent; }
+
+CLog& CLog::Log(const std::string& text) {
+  if (!m_silent) std::cout << text;
+  std::ofstream file(m_path, std::ios::out | std::ios::app);
+  if (!file.is_open()) std::cout << "ERROR : Unable to write to log file" << std::endl;
+  file << text;
+  return *this;
+}
+
+CLog& CLog::Log(int value) { return Log(std::to_string(value)); }
+
+CLog& CLog::Log(const std::wstring& text) {
+  std::string narrow;
+  std::mbstate_t state{};
+  char bytes[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    size_t n = std::wcrtomb(bytes, c, &state);
+    if (n == static_cast<size_t>(-1)) {
+      narrow += '?';
+      state = std::mbstate_t{};
+    } else {
+      narrow.append(bytes, n);
+    }
+  }
+  return Log(narrow);
+}

@@ -1,0 +1,18 @@
+// The one place that runs shell commands: RunCommand collects a command's
+// standard output, RunShell runs a command for its effect.
+#ifndef ZRN_CORE_RUN_COMMAND_H_
+#define ZRN_CORE_RUN_COMMAND_H_
+
+#include <string>
+
+// Runs the command through the shell and returns everything it wrote to
+// standard output, newlines included; its standard error is not captured and
+// its exit status is not looked at. "ERROR" when the pipe cannot be opened.
+// Reading stops at end of file or at a read error, whichever comes first.
+[[nodiscard]] std::string RunCommand(const std::string& command);
+
+// Runs the command through the shell (system) and returns its raw wait
+// status; bits 8 to 15 hold the command's exit code.
+int RunShell(const std::string& command);
+
+#endif  // ZRN_CORE_RUN_COMMAND_H_
