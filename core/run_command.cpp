@@ -6,12 +6,17 @@
 std::string RunCommand(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return "ERROR";
+  std::string output = ReadStream(pipe);
+  pclose(pipe);
+  return output;
+}
+
+std::string ReadStream(FILE* stream) {
   std::string output;
   char chunk[128];
   // fgets returns null both at end of file and on a read error; stopping on
-  // either keeps a failing pipe from spinning forever.
-  while (std::fgets(chunk, sizeof(chunk), pipe) != nullptr) output += chunk;
-  pclose(pipe);
+  // either keeps a failing stream from being read forever.
+  while (std::fgets(chunk, sizeof(chunk), stream) != nullptr) output += chunk;
   return output;
 }
 

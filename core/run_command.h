@@ -3,6 +3,7 @@
 #ifndef ZRN_CORE_RUN_COMMAND_H_
 #define ZRN_CORE_RUN_COMMAND_H_
 
+#include <cstdio>
 #include <string>
 
 // Runs the command through the shell and returns everything it wrote to
@@ -10,6 +11,10 @@
 // its exit status is not looked at. "ERROR" when the pipe cannot be opened.
 // Reading stops at end of file or at a read error, whichever comes first.
 [[nodiscard]] std::string RunCommand(const std::string& command);
+
+// Everything left in the stream, read in chunks of at most 127 bytes, each
+// taken up to its first NUL. Stops at end of file or at a read error.
+[[nodiscard]] std::string ReadStream(FILE* stream);
 
 // Runs the command through the shell (system) and returns its raw wait
 // status; bits 8 to 15 hold the command's exit code.

@@ -1,0 +1,75 @@
+#include "tests/core/core_test_support.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace zrn_test {
+
+const char kLogPath[] = "/var/zrn/Component.log";
+
+namespace {
+const char kMarker[] = "/var/.zrn-core-tests-private";
+}
+
+bool MarkPrivateVar() {
+  std::ofstream marker(kMarker);
+  return marker.is_open();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+void CoreTest::SetUp() {
+  ASSERT_TRUE(std::filesystem::exists(kMarker)) << "/var is not the tests' private tmpfs";
+  std::filesystem::remove_all("/var/zrn");
+  char tmpl[] = "/tmp/zrn-core-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  dir_ = tmpl;
+  previous_ = std::filesystem::current_path();
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+}
+
+void CoreTest::TearDown() {
+  if (!previous_.empty()) {
+    EXPECT_EQ(chdir(previous_.c_str()), 0);
+  }
+  if (!dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+int TestComponent::Parse(std::initializer_list<const char*> args) {
+  std::vector<const char*> argv(args);
+  return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+void TestComponent::AddAdapter(const char* vendorDevice, const char* subsystem) {
+  auto record = std::make_unique<FcHbaAdapterInfo>();
+  snprintf(record->PciVendorDevice, sizeof(record->PciVendorDevice), "%s", vendorDevice);
+  snprintf(record->PciSubsystem, sizeof(record->PciSubsystem), "%s", subsystem);
+  m_adapterList.m_records.push_back(std::move(record));
+}
+
+void TestComponent::AddDevice(std::initializer_list<const wchar_t*> actions) {
+  DiscoveredDevice device;
+  for (const wchar_t* action : actions) {
+    FirmwareItem item;
+    item.action = action;
+    device.fw_items.push_back(item);
+  }
+  m_discoveryInfo.devices.push_back(device);
+}
+
+}  // namespace zrn_test

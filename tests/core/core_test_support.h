@@ -1,0 +1,70 @@
+// Shared pieces of the core tests: file helpers, a fixture that works in a
+// fresh temporary directory with an empty private /var, and a component whose
+// records a test fills and whose virtual operations it scripts.
+#ifndef ZRN_TESTS_CORE_CORE_TEST_SUPPORT_H_
+#define ZRN_TESTS_CORE_CORE_TEST_SUPPORT_H_
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "core/base_cmp.h"
+
+namespace zrn_test {
+
+extern const char kLogPath[];
+
+// Leaves a marker in the private /var; the fixture refuses to clear a /var
+// without it, so a test can never remove anything of the host's.
+bool MarkPrivateVar();
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Each test starts in a new empty working directory with no /var/zrn; the
+// previous working directory is restored and the directory removed after.
+class CoreTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::string dir_;
+
+ private:
+  std::string previous_;
+};
+
+// A component with its state open to the test.
+class TestComponent : public CBaseCmp {
+ public:
+  using CBaseCmp::m_adapterList;
+  using CBaseCmp::m_discover;
+  using CBaseCmp::m_discoveryInfo;
+  using CBaseCmp::m_force;
+  using CBaseCmp::m_log;
+  using CBaseCmp::m_outputPath;
+  using CBaseCmp::m_referenceSet;
+  using CBaseCmp::m_silent;
+
+  // Parses a list of arguments, the program name included.
+  int Parse(std::initializer_list<const char*> args);
+  // Appends an adapter record with these PCI texts.
+  void AddAdapter(const char* vendorDevice, const char* subsystem);
+  // Appends a device with one item per action.
+  void AddDevice(std::initializer_list<const wchar_t*> actions);
+
+  // When set, replaces the base discovery.
+  std::function<bool()> discover;
+  int flashResult = 0;
+  int flashCalls = 0;
+
+  bool Discover() override { return discover ? discover() : CBaseCmp::Discover(); }
+  int Flash() override {
+    ++flashCalls;
+    return flashResult;
+  }
+};
+
+}  // namespace zrn_test
+
+#endif  // ZRN_TESTS_CORE_CORE_TEST_SUPPORT_H_
