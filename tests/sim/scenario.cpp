@@ -327,6 +327,12 @@ Scenario& Scenario::Import(const std::string& tree) {
 }
 
 Scenario& Scenario::Pkg(const std::string& rel, const std::string& content, mode_t mode) {
+  bool inside = !rel.empty() && rel[0] != '/';
+  for (const auto& part : fs::path(rel)) inside = inside && part != "..";
+  if (!inside) {
+    Fail("not a path inside the package directory: " + rel);
+    return *this;
+  }
   std::error_code ec;
   fs::path path = fs::path(root_) / kPkgDir / rel;
   fs::create_directories(path.parent_path(), ec);
@@ -432,27 +438,46 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
                      "overlay on " + target});
   };
   std::vector<std::pair<std::string, std::string>> overlays;  // target, upper
+  std::vector<std::string> parents_made;  // parents overlaid to make a mount point
   for (const Tree& tree : kTrees) {
     std::string name = tree.machine;
     if (name == "/sys") continue;
     if (name == "/lib" && lib_is_usr_lib_) continue;
     std::string upper = root_ + "/" + tree.dir;
     struct stat st;
-    if (::lstat(tree.machine, &st) != 0 || !S_ISDIR(st.st_mode)) {
-      // No such directory on this host: an overlay on its parent gives the
-      // directory a place in the namespace alone.
-      std::string parent = fs::path(name).parent_path().string();
-      if (parent == "/") {
-        result.setup_error = std::string("no directory ") + name + " on this host";
-        return result;
-      }
+    if (::lstat(tree.machine, &st) == 0 && S_ISDIR(st.st_mode)) {
+      overlays.emplace_back(name, upper);
+      continue;
+    }
+    if (::lstat(tree.machine, &st) == 0) {
+      // A symlink to another tree would be mounted twice over; a machine
+      // shaped so needs its own mapping, as /lib has.
+      result.setup_error = name + " is not a directory on this host";
+      return result;
+    }
+    // No such directory on this host (a machine without /usr/lib64, say).
+    std::error_code ec;
+    std::string parent = fs::path(name).parent_path().string();
+    if (parent == "/") {
+      // Nothing can be laid over the root itself; without files for the
+      // tree nothing is lost.
+      if (fs::is_empty(upper, ec)) continue;
+      result.setup_error = "no directory " + name + " on this host for the scenario's " +
+                           tree.dir + "/";
+      return result;
+    }
+    // An overlay on the parent, with an empty upper directory of its own,
+    // gives the directory a place in the namespace alone; the scenario's
+    // directory is bound there, since the host has nothing beneath it.
+    if (std::find(parents_made.begin(), parents_made.end(), parent) == parents_made.end()) {
       std::string parent_upper = root_ + "/" + kWorkDir + "/parent" + std::to_string(work_index);
-      std::error_code ec;
       fs::create_directories(parent_upper, ec);
       overlay(parent, parent_upper);
-      steps.push_back({Step::kMkdir, "", name, "", "", 0, "mkdir " + name});
+      parents_made.push_back(parent);
     }
-    overlays.emplace_back(name, upper);
+    steps.push_back({Step::kMkdir, "", name, "", "", 0, "mkdir " + name});
+    steps.push_back({Step::kMount, upper, name, "", "", MS_BIND, "bind the scenario's " +
+                     std::string(tree.dir) + "/ on " + name});
   }
   for (const auto& [target, upper] : overlays) overlay(target, upper);
   steps.push_back({Step::kMount, root_ + "/sys", "/sys", "", "", MS_BIND | MS_REC,

@@ -218,6 +218,9 @@ TEST(ScenarioLayout, RejectsPathsOffTheSimulatedMachine) {
   Scenario s;
   s.Absent("/sys/bus");
   EXPECT_EQ(s.LayoutError(), "/sys holds only the scenario's files; nothing to hide: /sys/bus");
+  Scenario p;
+  p.Pkg("../escape", "x");
+  EXPECT_EQ(p.LayoutError(), "not a path inside the package directory: ../escape");
 }
 
 TEST(ScenarioLayout, RemovesItsDirectoryUnlessKept) {
