@@ -144,7 +144,7 @@ TEST_F(Program, MissingOrMalformedReferenceFails) {
   for (const Case& c : cases) {
     for (bool silent : {false, true}) {
       Scenario machine;
-    KeepOnFailure keep(machine);
+      KeepOnFailure keep(machine);
       if (c.present) machine.Pkg("reference.xml", c.content);
       RunResult r = machine.Run(kProgram, silent ? Args{"/s"} : Args{});
       ASSERT_TRUE(ExitedWith(r, 7)) << c.what;

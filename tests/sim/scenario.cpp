@@ -36,8 +36,9 @@ struct Tree {
   const char* dir;
 };
 constexpr Tree kTrees[] = {
-    {"/etc", "etc"}, {"/usr/lib64", "usr_lib64"}, {"/usr/lib", "usr_lib"},
-    {"/lib", "lib"},  {"/var", "var"},             {"/sys", "sys"},
+    {"/etc", "etc"},         {"/usr/lib64", "usr_lib64"},
+    {"/usr/lib", "usr_lib"}, {"/lib", "lib"},
+    {"/var", "var"},         {"/sys", "sys"},
 };
 constexpr const char* kPkgDir = "pkg";
 constexpr const char* kWorkDir = ".work";
@@ -63,9 +64,7 @@ bool Within(const std::string& path, const std::string& prefix, std::string* res
   return false;
 }
 
-std::string ErrnoText(const std::string& what, int err) {
-  return what + ": " + std::strerror(err);
-}
+std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
 
 bool WriteWhole(const std::string& path, const std::string& content, mode_t mode,
                 std::string* error) {
@@ -210,8 +209,10 @@ std::string Scenario::HostPath(const std::string& machine_path, std::string* why
     std::string path = root_ + "/" + dir;
     return rest.empty() ? path : path + "/" + rest;
   }
-  reason = "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, /var or "
-           "/sys): " + machine_path;
+  reason =
+      "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, /var or "
+      "/sys): " +
+      machine_path;
   return "";
 }
 
@@ -238,8 +239,7 @@ std::string Scenario::Prepare(const std::string& machine_path) {
   return path;
 }
 
-Scenario& Scenario::File(const std::string& machine_path, const std::string& content,
-                         mode_t mode) {
+Scenario& Scenario::File(const std::string& machine_path, const std::string& content, mode_t mode) {
   std::string path = Prepare(machine_path);
   std::string error;
   if (!path.empty() && !WriteWhole(path, content, mode, &error)) Fail(error);
@@ -462,8 +462,8 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       // Nothing can be laid over the root itself; without files for the
       // tree nothing is lost.
       if (fs::is_empty(upper, ec)) continue;
-      result.setup_error = "no directory " + name + " on this host for the scenario's " +
-                           tree.dir + "/";
+      result.setup_error =
+          "no directory " + name + " on this host for the scenario's " + tree.dir + "/";
       return result;
     }
     // An overlay on the parent, with an empty upper directory of its own,
@@ -476,8 +476,8 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       parents_made.push_back(parent);
     }
     steps.push_back({Step::kMkdir, "", name, "", "", 0, "mkdir " + name});
-    steps.push_back({Step::kMount, upper, name, "", "", MS_BIND, "bind the scenario's " +
-                     std::string(tree.dir) + "/ on " + name});
+    steps.push_back({Step::kMount, upper, name, "", "", MS_BIND,
+                     "bind the scenario's " + std::string(tree.dir) + "/ on " + name});
   }
   for (const auto& [target, upper] : overlays) overlay(target, upper);
   steps.push_back({Step::kMount, root_ + "/sys", "/sys", "", "", MS_BIND | MS_REC,
@@ -625,10 +625,18 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   if (got == static_cast<ssize_t>(sizeof failure)) {
     std::string what;
     switch (failure.step) {
-      case -1: what = "chdir " + pkg; break;
-      case -2: what = "exec " + program; break;
-      case -3: what = "set up standard input and output"; break;
-      case -4: what = "unshare the mount namespace"; break;
+      case -1:
+        what = "chdir " + pkg;
+        break;
+      case -2:
+        what = "exec " + program;
+        break;
+      case -3:
+        what = "set up standard input and output";
+        break;
+      case -4:
+        what = "unshare the mount namespace";
+        break;
       default:
         what = failure.step >= 0 && static_cast<size_t>(failure.step) < steps.size()
                    ? steps[failure.step].what

@@ -24,6 +24,15 @@
 // "/var/zrn") are hidden at run time unless the scenario itself provides
 // them.
 //
+// A test states its machine in a few lines:
+//   Scenario s;
+//   s.Etc("hba.conf", "qlogic\t/usr/lib64/libstandin.so\n")
+//       .CopyFile("/usr/lib64/libstandin.so", built_library_path)
+//       .SysPciDevice("0000:05:00.0", 0x1077, 0x2532, 0x1077, 0x015d)
+//       .Pkg("reference.xml", xml);
+//   RunResult r = s.Run(program, {"/d", "out.xml"});
+//   ... r.out, r.err, r.exit_code, s.Log(), s.ReadPkg("out.xml")
+//
 // Not thread-safe: one thread drives one Scenario. Needs root (mounts).
 
 #ifndef ZRN_TESTS_SIM_SCENARIO_H_
@@ -39,13 +48,13 @@ namespace zrn_sim {
 
 // What one run of a program left behind.
 struct RunResult {
-  std::string out;  // everything the program wrote to standard output
-  std::string err;  // everything it wrote to standard error
-  bool exited = false;    // the program ended by exit(); exit_code is valid
+  std::string out;      // everything the program wrote to standard output
+  std::string err;      // everything it wrote to standard error
+  bool exited = false;  // the program ended by exit(); exit_code is valid
   int exit_code = -1;
-  int signal = 0;         // the signal that ended it, when it did not exit
-  bool timed_out = false; // killed because it ran past its time limit
-  int time_limit = 0;     // the limit of the run, in seconds
+  int signal = 0;           // the signal that ended it, when it did not exit
+  bool timed_out = false;   // killed because it ran past its time limit
+  int time_limit = 0;       // the limit of the run, in seconds
   std::string setup_error;  // the machine could not be set up; nothing ran
 
   // True when the program ran and exited with `code`.
@@ -80,8 +89,7 @@ class Scenario {
   // Files on the simulated machine, by absolute path under /etc, /usr/lib,
   // /usr/lib64, /lib, /var or /sys. Parent directories are created. An
   // existing entry at the path is replaced.
-  Scenario& File(const std::string& machine_path, const std::string& content,
-                 mode_t mode = 0644);
+  Scenario& File(const std::string& machine_path, const std::string& content, mode_t mode = 0644);
   // Copies the file at `source` (e.g. a shared library built next to the
   // tests) to `machine_path`.
   Scenario& CopyFile(const std::string& machine_path, const std::string& source,

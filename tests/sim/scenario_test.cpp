@@ -146,9 +146,9 @@ TEST_F(SimulatedMachine, HidesHostFilesOnRequestAndTheProgramPathsByDefault) {
 }
 
 TEST_F(SimulatedMachine, NeverChangesTheHost) {
-  const std::vector<std::string> watched = {
-      "/etc/hba.conf",           "/var/zrn/Component.log",   "/usr/lib/zrn-sim-probe",
-      "/usr/lib64/zrn-sim-probe", "/lib/cim/zrn-sim-probe",   "/etc/debian_version"};
+  const std::vector<std::string> watched = {"/etc/hba.conf",          "/var/zrn/Component.log",
+                                            "/usr/lib/zrn-sim-probe", "/usr/lib64/zrn-sim-probe",
+                                            "/lib/cim/zrn-sim-probe", "/etc/debian_version"};
   std::vector<std::optional<std::string>> before;
   for (const std::string& path : watched) before.push_back(HostFile(path));
   const bool have_version = before.back().has_value();
@@ -200,12 +200,14 @@ TEST(ScenarioLayout, RejectsPathsOffTheSimulatedMachine) {
     const char* path;
     const char* error;
   } cases[] = {
-      {"/opt/x", "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, /var or "
-                 "/sys): /opt/x"},
+      {"/opt/x",
+       "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, /var or "
+       "/sys): /opt/x"},
       {"etc/hba.conf", "not an absolute path: etc/hba.conf"},
       {"/etc/../opt/x", "\"..\" in /etc/../opt/x"},
-      {"/usr/libexec/x", "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, "
-                         "/var or /sys): /usr/libexec/x"},
+      {"/usr/libexec/x",
+       "not on the simulated machine (under /etc, /usr/lib, /usr/lib64, /lib, "
+       "/var or /sys): /usr/libexec/x"},
   };
   for (const Case& c : cases) {
     Scenario s;
@@ -265,7 +267,8 @@ TEST_F(SimulatedMachine, ImportsAScenarioTree) {
   s.Import(tree.string());
   fs::remove_all(tree);
   ASSERT_EQ(s.LayoutError(), "");
-  RunResult r = Sh(s, "cat /etc/hba.conf; ./flash.sh; cat /sys/bus/pci/devices/0000:00:01.0/vendor");
+  RunResult r =
+      Sh(s, "cat /etc/hba.conf; ./flash.sh; cat /sys/bus/pci/devices/0000:00:01.0/vendor");
   ASSERT_TRUE(ExitedWith(r, 0));
   EXPECT_EQ(r.out, "conf\nflashed\n0x1077\n");
 

@@ -18,9 +18,10 @@ namespace zrn_sim {
 // what it printed. Use with ASSERT_TRUE so that a wrong code stops the test.
 inline ::testing::AssertionResult ExitedWith(const RunResult& r, int code) {
   if (r.ExitedWith(code)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "expected exit code " << code << ", got: " << r.Describe()
-         << "\n--- standard output ---\n" << r.out << "\n--- standard error ---\n" << r.err;
+  return ::testing::AssertionFailure() << "expected exit code " << code << ", got: " << r.Describe()
+                                       << "\n--- standard output ---\n"
+                                       << r.out << "\n--- standard error ---\n"
+                                       << r.err;
 }
 
 // Keeps a scenario's directory, and says where it is, when the running

@@ -11,8 +11,8 @@
 // the command line is wrong.
 
 #include <cstdio>
-#include <optional>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   Section("console output", r.out);
   if (!r.err.empty()) Section("standard error", r.err);
   std::printf("=== %s ===\n", r.exited ? ("exit code: " + std::to_string(r.exit_code)).c_str()
-                                      : r.Describe().c_str());
+                                       : r.Describe().c_str());
   std::optional<std::string> log = scenario.Log();
   Section("/var/zrn/Component.log", log ? *log : "(no log file)\n");
   for (const std::string& show : shows) {
