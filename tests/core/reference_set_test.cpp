@@ -1,0 +1,233 @@
+// Reading "reference.xml": the walk's rules, attribute text, and the files
+// that fail.
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+
+#include <string>
+#include <vector>
+
+#include "core/records.h"
+#include "core/reference_set.h"
+#include "tests/core/core_test_support.h"
+
+namespace zrn_test {
+namespace {
+
+// type, device_id, model, firmware, bios, boot, duration
+using Fields = std::vector<std::wstring>;
+
+Fields FieldsOf(const ReferenceDevice& d) {
+  return {d.type, d.device_id, d.model, d.firmware, d.bios, d.boot, d.duration};
+}
+
+const Fields kEmpty(7);
+
+struct LoadCase {
+  const char* name;
+  std::string xml;
+  std::vector<Fields> devices;
+  std::wstring discoveryPath, installerPath;
+};
+
+const std::wstring kE = L"";
+
+const LoadCase kLoadCases[] = {
+    {"full document",
+     "<?xml version=\"1.0\"?>\n"
+     "<!-- package references -->\n"
+     "<marvo_fchba_reference>\n"
+     "  <discovery_app_path><![CDATA[./disc]]></discovery_app_path>\n"
+     "  <installer_app_path><![CDATA[./inst]]></installer_app_path>\n"
+     "  <devices>\n"
+     "    <device>\n"
+     "      <type value=\"FC HBA\"/>\n"
+     "      <device_id value=\"1077.2532.1077.015d\"/>\n"
+     "      <model value=\"QLE2562\"/>\n"
+     "      <firmware value=\"5.06.05\"/>\n"
+     "      <bios value=\"2.16\"/>\n"
+     "      <boot value=\"yes\"/>\n"
+     "      <duration value=\"120\"/>\n"
+     "    </device>\n"
+     "    <device><device_id value=\"1077.2532.1077.015e\"/></device>\n"
+     "  </devices>\n"
+     "</marvo_fchba_reference>\n",
+     {{L"FC HBA", L"1077.2532.1077.015d", L"QLE2562", L"5.06.05", L"2.16", L"yes", L"120"},
+      {kE, L"1077.2532.1077.015e", kE, kE, kE, kE, kE}},
+     L"./disc",
+     L"./inst"},
+    {"no whitespace, devices first",
+     "<marvo_fchba_reference><devices><device><model value=\"m\"/></device></devices>"
+     "<discovery_app_path><![CDATA[p]]></discovery_app_path></marvo_fchba_reference>",
+     {{kE, kE, L"m", kE, kE, kE, kE}},
+     L"p",
+     L""},
+    {"empty root", "<marvo_fchba_reference/>", {}, L"", L""},
+    {"root of another name",
+     "<fchba_reference><devices><device><type value=\"t\"/></device></devices>"
+     "</fchba_reference>",
+     {},
+     L"",
+     L""},
+    {"two devices elements",
+     "<marvo_fchba_reference><devices><device><type value=\"1\"/></device></devices>"
+     "<other><devices><device><type value=\"hidden\"/></device></devices></other>"
+     "<devices><device><type value=\"2\"/></device><device><type value=\"3\"/></device>"
+     "</devices></marvo_fchba_reference>",
+     {{L"1", kE, kE, kE, kE, kE, kE},
+      {L"2", kE, kE, kE, kE, kE, kE},
+      {L"3", kE, kE, kE, kE, kE, kE}},
+     L"",
+     L""},
+    {"device without children, child without value, unknown child",
+     "<marvo_fchba_reference><devices><device/>"
+     "<device><type/><model name=\"x\" value=\"M\"/><serial value=\"s\"/>text</device>"
+     "<item><type value=\"not a device\"/></item></devices></marvo_fchba_reference>",
+     {kEmpty, {kE, kE, L"M", kE, kE, kE, kE}},
+     L"",
+     L""},
+    {"later child overwrites earlier",
+     "<marvo_fchba_reference><devices><device><firmware value=\"1\"/>"
+     "<firmware value=\"2\"/><bios value=\"b\"/><bios/></device></devices>"
+     "</marvo_fchba_reference>",
+     {{kE, kE, kE, L"2", kE, kE, kE}},
+     L"",
+     L""},
+    {"paths need a leading CDATA section",
+     "<marvo_fchba_reference><discovery_app_path>plain</discovery_app_path>"
+     "<installer_app_path> <![CDATA[late]]></installer_app_path></marvo_fchba_reference>",
+     {},
+     L"",
+     L""},
+    {"the last path wins",
+     "<marvo_fchba_reference><discovery_app_path><![CDATA[a]]></discovery_app_path>"
+     "<discovery_app_path><![CDATA[b]]></discovery_app_path>"
+     "<discovery_app_path>text keeps b</discovery_app_path></marvo_fchba_reference>",
+     {},
+     L"b",
+     L""},
+    {"names are read wherever the walk meets them",
+     "<devices><device><type value=\"top\"/></device></devices>",
+     {{L"top", kE, kE, kE, kE, kE, kE}},
+     L"",
+     L""},
+    {"a nested root is entered and the walk never comes back",
+     "<marvo_fchba_reference><marvo_fchba_reference><devices><device>"
+     "<type value=\"inner\"/></device></devices></marvo_fchba_reference>"
+     "<devices><device><type value=\"after\"/></device></devices></marvo_fchba_reference>",
+     {{L"inner", kE, kE, kE, kE, kE, kE}},
+     L"",
+     L""},
+    {"bytes are widened one by one",
+     "<marvo_fchba_reference><devices><device><model value=\"\xC3\xA9\"/>"
+     "<bios value=\"&#233;\"/></device></devices></marvo_fchba_reference>",
+     {{kE, kE, std::wstring{static_cast<wchar_t>(-61), static_cast<wchar_t>(-87)}, kE,
+       std::wstring{static_cast<wchar_t>(-61), static_cast<wchar_t>(-87)}, kE, kE}},
+     L"",
+     L""},
+    {"a CDATA section among the root's children is skipped",
+     "<marvo_fchba_reference><![CDATA[devices]]><devices><device><type value=\"t\"/>"
+     "</device></devices></marvo_fchba_reference>",
+     {{L"t", kE, kE, kE, kE, kE, kE}},
+     L"",
+     L""},
+    // Former faults: a DOCTYPE made the walk read nothing; non-element nodes
+    // with a known name counted as elements; attribute text was cut short at
+    // an entity reference or dereferenced a missing node when empty.
+    {"DOCTYPE before the root",
+     "<?xml version=\"1.0\"?>\n<!DOCTYPE marvo_fchba_reference>\n"
+     "<marvo_fchba_reference><devices><device><type value=\"t\"/></device></devices>"
+     "</marvo_fchba_reference>",
+     {{L"t", kE, kE, kE, kE, kE, kE}},
+     L"",
+     L""},
+    {"processing instruction named like an element",
+     "<marvo_fchba_reference><devices><?device x?><device><?type y?></device></devices>"
+     "</marvo_fchba_reference>",
+     {kEmpty},
+     L"",
+     L""},
+    {"attribute text with entity references, empty values",
+     "<!DOCTYPE marvo_fchba_reference [<!ENTITY ver \"2.10\">]>"
+     "<marvo_fchba_reference><devices><device><model value=\"A&amp;B &lt;x&gt;\"/>"
+     "<firmware value=\"fw-&ver;-x\"/><bios value=\"\"/><type value=\"&#65;&#66;\"/>"
+     "</device></devices></marvo_fchba_reference>",
+     {{L"AB", kE, L"A&B <x>", L"fw-2.10-x", kE, kE, kE}},
+     L"",
+     L""},
+};
+
+class ReferenceSetTest : public CoreTest {};
+
+TEST_F(ReferenceSetTest, WalkTable) {
+  for (const LoadCase& c : kLoadCases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("reference.xml", c.xml);
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    const bool loaded = set.Load();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_TRUE(loaded);
+    std::vector<Fields> devices;
+    for (const ReferenceDevice& d : set.devices) devices.push_back(FieldsOf(d));
+    EXPECT_EQ(devices, c.devices);
+    EXPECT_EQ(set.discovery_app_path, c.discoveryPath);
+    EXPECT_EQ(set.installer_app_path, c.installerPath);
+  }
+}
+
+TEST_F(ReferenceSetTest, MissingOrBrokenFileFails) {
+  {
+    ReferenceSet set;
+    EXPECT_FALSE(set.Load());
+  }
+  const char* kBroken[] = {
+      "",
+      "<marvo_fchba_reference>",
+      "<marvo_fchba_reference><devices></marvo_fchba_reference>",
+      "<a/><b/>",
+      "<marvo_fchba_reference><devices><device><type value=\"&undeclared;\"/></device>"
+      "</devices></marvo_fchba_reference>",
+  };
+  for (const char* xml : kBroken) {
+    SCOPED_TRACE(xml);
+    WriteFile("reference.xml", xml);
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(set.Load());
+    // The library explains the fault on standard error.
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(set.devices.empty());
+  }
+}
+
+TEST_F(ReferenceSetTest, FileIsReadFromTheWorkingDirectoryOnly) {
+  WriteFile("reference.xml", "<marvo_fchba_reference><devices><device/></devices>"
+                             "</marvo_fchba_reference>");
+  ASSERT_EQ(chdir("/"), 0);
+  ReferenceSet elsewhere;
+  EXPECT_FALSE(elsewhere.Load());
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  ReferenceSet here;
+  EXPECT_TRUE(here.Load());
+  EXPECT_EQ(here.devices.size(), 1u);
+}
+
+TEST(GetAttributeValueTest, ReadsTheNamedAttribute) {
+  xmlDoc* doc = xmlNewDoc(nullptr);
+  xmlNode* node = xmlNewNode(nullptr, reinterpret_cast<const xmlChar*>("leaf"));
+  xmlDocSetRootElement(doc, node);
+  xmlNewProp(node, reinterpret_cast<const xmlChar*>("other"),
+             reinterpret_cast<const xmlChar*>("o"));
+  xmlNewProp(node, reinterpret_cast<const xmlChar*>("value"),
+             reinterpret_cast<const xmlChar*>("v<&"));
+  xmlNewProp(node, reinterpret_cast<const xmlChar*>("empty"), nullptr);
+  EXPECT_EQ(GetAttributeValue(node, "value"), L"v<&");
+  EXPECT_EQ(GetAttributeValue(node, "other"), L"o");
+  EXPECT_EQ(GetAttributeValue(node, "empty"), L"");
+  EXPECT_EQ(GetAttributeValue(node, "Value"), L"");
+  EXPECT_EQ(GetAttributeValue(node, "missing"), L"");
+  xmlFreeDoc(doc);
+}
+
+}  // namespace
+}  // namespace zrn_test
