@@ -146,11 +146,9 @@ Scenario::Scenario() {
   if (!ec) base = canonical.string();
   for (const Tree& tree : kTrees) {
     std::string rest;
-    if (Within(base, tree.machine, &rest)) {
-      // Upper directories inside the trees they are laid over cannot work.
-      Fail("the temporary directory " + base + " lies under " + tree.machine);
-      return;
-    }
+    // Upper directories inside the trees they are laid over cannot work
+    // (a $TMPDIR under /var/tmp, say): /tmp serves instead.
+    if (Within(base, tree.machine, &rest)) base = "/tmp";
   }
   std::string pattern = base + "/zrn-sim-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
