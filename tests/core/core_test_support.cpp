@@ -23,6 +23,7 @@ bool MarkPrivateVar() {
 }
 
 std::string ReadFile(const std::string& path) {
+  if (!std::filesystem::is_regular_file(path)) return "";
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

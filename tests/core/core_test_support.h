@@ -19,6 +19,7 @@ extern const char kLogPath[];
 // without it, so a test can never remove anything of the host's.
 bool MarkPrivateVar();
 
+// The file's bytes; "" when it is not a regular file.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
@@ -57,8 +58,10 @@ class TestComponent : public CBaseCmp {
   std::function<bool()> discover;
   int flashResult = 0;
   int flashCalls = 0;
+  int discoverDevicesCalls = 0;
 
   bool Discover() override { return discover ? discover() : CBaseCmp::Discover(); }
+  void DiscoverDevices() override { ++discoverDevicesCalls; }
   int Flash() override {
     ++flashCalls;
     return flashResult;

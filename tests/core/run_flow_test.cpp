@@ -1,0 +1,268 @@
+// The run from "reference.xml" to the exit code, through a component whose
+// discovery a test scripts; console and log bytes compared whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/core/core_test_support.h"
+
+namespace zrn_test {
+namespace {
+
+const std::string kBanner = "---------------------------------------------------\n";
+const std::string kLoaded = kBanner + "Loading references...done.\nPerforming discovery...\n";
+const char kReferences[] =
+    "<marvo_fchba_reference><devices>"
+    "<device><type value=\"FC HBA\"/><device_id value=\"1077.2532.1077.015D\"/></device>"
+    "<device><type value=\"second\"/><device_id value=\"1077.2532.1077.015d\"/></device>"
+    "<device><device_id value=\"\"/></device>"
+    "</devices></marvo_fchba_reference>";
+
+struct Outcome {
+  int code;
+  std::string console, log;
+};
+
+class RunFlowTest : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    WriteFile("reference.xml", kReferences);
+  }
+
+  // Parses `args` and runs as main would, capturing the console.
+  Outcome ParseAndRun(TestComponent& cmp, std::initializer_list<const char*> args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int code = cmp.Parse(args);
+    EXPECT_EQ(code, 1);
+    if (code == 1) code = cmp.Run();
+    testing::internal::GetCapturedStderr();
+    return {code, testing::internal::GetCapturedStdout(), ReadFile(kLogPath)};
+  }
+};
+
+TEST_F(RunFlowTest, MissingOrBrokenReferencesFail) {
+  const std::string expected = kBanner + "Loading references...FAILED!\n";
+  for (const char* content : {static_cast<const char*>(nullptr), "", "<broken>"}) {
+    SCOPED_TRACE(content ? content : "(no file)");
+    std::filesystem::remove_all("/var/zrn");
+    if (content) {
+      WriteFile("reference.xml", content);
+    } else {
+      std::filesystem::remove("reference.xml");
+    }
+    TestComponent cmp;
+    cmp.discover = [] {
+      ADD_FAILURE() << "discovery after a failed load";
+      return true;
+    };
+    const Outcome out = ParseAndRun(cmp, {"prog", "/f"});
+    EXPECT_EQ(out.code, 7);
+    EXPECT_EQ(out.console, expected);
+    EXPECT_EQ(out.log, expected);
+  }
+}
+
+TEST_F(RunFlowTest, NoAdaptersEndsWithSeven) {
+  for (bool discover : {false, true}) {
+    SCOPED_TRACE(discover ? "/d" : "flash run");
+    TestComponent cmp;
+    const Outcome out = discover ? ParseAndRun(cmp, {"prog", "/d", "out.xml"})
+                                 : ParseAndRun(cmp, {"prog"});
+    const std::string expected = kLoaded + "WARNING! : No supported adapters found.\n";
+    EXPECT_EQ(out.code, 7);
+    EXPECT_EQ(out.console, expected);
+    EXPECT_EQ(cmp.discoverDevicesCalls, 0);
+    EXPECT_FALSE(std::filesystem::exists("out.xml"));
+    std::filesystem::remove(kLogPath);
+  }
+}
+
+TEST_F(RunFlowTest, BaseDiscoveryFillsTheHeader) {
+  TestComponent cmp;
+  cmp.AddAdapter("12345678", "9abcdef0");
+  cmp.m_discoveryInfo.alt_name = L"stale";
+  cmp.m_discoveryInfo.version = L"stale";
+  cmp.m_discoveryInfo.takes_effect = L"stale";
+  const Outcome out = ParseAndRun(cmp, {"prog", "/s", "/d", "out.xml"});
+  EXPECT_EQ(out.code, 3);
+  EXPECT_EQ(out.console, "");
+  EXPECT_EQ(out.log, kLoaded + "Generating self-discovery XML...done.\n");
+  EXPECT_EQ(cmp.discoverDevicesCalls, 1);
+  EXPECT_EQ(ReadFile("out.xml"),
+            "<?xml version=\"1.0\"?>\n"
+            "<tarv_rom_discovery version=\"2.0.0.0\">\n"
+            "  <type value=\"FC HBA\"/>\n"
+            "  <alt_name value=\"\"/>\n"
+            "  <version value=\"\"/>\n"
+            "  <takes_effect value=\"\"/>\n"
+            "  <devices/>\n"
+            "</tarv_rom_discovery>\n");
+}
+
+TEST_F(RunFlowTest, HeaderTypeIsEmptyWithoutReferences) {
+  WriteFile("reference.xml", "<marvo_fchba_reference/>");
+  TestComponent cmp;
+  cmp.AddAdapter("N/A", "N/A");
+  const Outcome out = ParseAndRun(cmp, {"prog", "/d", "out.xml"});
+  EXPECT_EQ(out.code, 3);
+  EXPECT_EQ(cmp.m_discoveryInfo.type, L"");
+  EXPECT_NE(ReadFile("out.xml").find("  <type value=\"\"/>\n"), std::string::npos);
+}
+
+TEST_F(RunFlowTest, UnwritableDiscoveryFileStillEndsWithThree) {
+  TestComponent cmp;
+  cmp.discover = [] { return true; };
+  const Outcome out = ParseAndRun(cmp, {"prog", "/d", "no/such/dir/out.xml", "/f"});
+  EXPECT_EQ(out.code, 3);
+  const std::string expected = kLoaded + "Generating self-discovery XML...FAILED!\ndone.\n";
+  EXPECT_EQ(out.console, expected);
+  EXPECT_EQ(out.log, expected);
+  EXPECT_EQ(cmp.flashCalls, 0);
+}
+
+TEST_F(RunFlowTest, FailedVendorDiscoveryEndsWithSevenSilently) {
+  TestComponent cmp;
+  cmp.discover = [] { return false; };
+  const Outcome out = ParseAndRun(cmp, {"prog", "/f"});
+  EXPECT_EQ(out.code, 7);
+  EXPECT_EQ(out.console, kLoaded);
+}
+
+struct DecisionCase {
+  const char* name;
+  std::vector<std::vector<const wchar_t*>> devices;  // actions per device
+  bool force;
+  int flashResult;
+  std::string tail;  // after discovery
+  int code;
+};
+
+const std::string kFlash = "Performing flash -- DO NOT INTERRUPT!\n";
+const std::string kNotice = "NOTICE : No operation was done.\n";
+
+const DecisionCase kDecisions[] = {
+    {"all rewrite", {{L"rewrite", L"rewrite"}, {L"rewrite"}}, false, 1, kNotice, 3},
+    {"all rewrite, forced", {{L"rewrite", L"rewrite"}}, true, 1,
+     kFlash + "Flash complete [1]\n", 1},
+    {"one upgrade", {{L"rewrite"}, {L"downgrade", L"upgrade"}}, false, 1,
+     kFlash + "Flash complete [1]\n", 1},
+    {"downgrade only", {{L"downgrade"}}, false, 1, kNotice, 3},
+    {"unknown and empty", {{L"unknown", L""}}, false, 1, kNotice, 3},
+    {"actions are case-sensitive", {{L"Upgrade", L"UPGRADE"}}, false, 1, kNotice, 3},
+    {"device without items", {{}}, false, 1, kNotice, 3},
+    {"device without items, forced", {{}}, true, 7, kFlash + "Flash complete [7]\n", 7},
+    {"no device", {}, false, 1, kNotice, 3},
+    {"no device, forced", {}, true, 1, "ERROR! : No supported hardware was found.\n", 3},
+    {"tool code passed through", {{L"upgrade"}}, false, 12, kFlash + "Flash complete [12]\n", 12},
+    {"negative tool code", {{L"upgrade"}}, false, -1, kFlash + "Flash complete [-1]\n", -1},
+};
+
+TEST_F(RunFlowTest, FlashDecisions) {
+  for (const DecisionCase& c : kDecisions) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(kLogPath);
+    TestComponent cmp;
+    cmp.flashResult = c.flashResult;
+    cmp.discover = [&cmp, &c] {
+      for (const auto& actions : c.devices) {
+        DiscoveredDevice device;
+        for (const wchar_t* action : actions) {
+          device.fw_items.emplace_back();
+          device.fw_items.back().action = action;
+        }
+        cmp.m_discoveryInfo.devices.push_back(device);
+      }
+      return true;
+    };
+    const Outcome out = c.force ? ParseAndRun(cmp, {"prog", "-g"}) : ParseAndRun(cmp, {"prog"});
+    EXPECT_EQ(out.code, c.code);
+    EXPECT_EQ(out.console, kLoaded + c.tail);
+    EXPECT_EQ(out.log, kLoaded + c.tail);
+    EXPECT_EQ(cmp.flashCalls, c.tail.rfind(kFlash, 0) == 0 ? 1 : 0);
+  }
+}
+
+TEST_F(RunFlowTest, UnwritableLogKeepsTheExitCode) {
+  for (bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "silent" : "console");
+    TestComponent cmp;
+    std::filesystem::remove_all("/var/zrn");
+    std::filesystem::create_directories(kLogPath);  // the log path is a directory
+    cmp.flashResult = 12;
+    cmp.discover = [&cmp] {
+      cmp.AddDevice({L"upgrade"});
+      return true;
+    };
+    const Outcome out =
+        silent ? ParseAndRun(cmp, {"prog", "/s"}) : ParseAndRun(cmp, {"prog"});
+    EXPECT_EQ(out.code, 12);
+    const std::vector<std::string> messages = {
+        kBanner, "Loading references...", "done.\n", "Performing discovery...\n", kFlash,
+        "Flash complete [", "12", "]\n"};
+    std::string expected;
+    for (const std::string& m : messages) {
+      expected += (silent ? "" : m) + "ERROR : Unable to write to log file\n";
+    }
+    EXPECT_EQ(out.console, expected);
+  }
+}
+
+TEST_F(RunFlowTest, SummarizeActionsRanksUpgradeDowngradeRewrite) {
+  const struct {
+    std::vector<const wchar_t*> actions;
+    int summary;
+  } kCases[] = {
+      {{}, 0},
+      {{L"unknown", L""}, 0},
+      {{L"rewrite"}, 2},
+      {{L"rewrite", L"downgrade"}, 4},
+      {{L"downgrade", L"rewrite", L"upgrade"}, 1},
+      {{L"upgrade "}, 0},
+  };
+  for (const auto& c : kCases) {
+    TestComponent cmp;
+    // Spread the actions over one device each, so that devices are combined.
+    for (const wchar_t* action : c.actions) cmp.AddDevice({action});
+    EXPECT_EQ(cmp.SummarizeActions(), c.summary);
+    EXPECT_EQ(cmp.HasDevices(), !c.actions.empty());
+  }
+}
+
+TEST_F(RunFlowTest, AdapterIdentity) {
+  const struct {
+    const char *vendorDevice, *subsystem;
+    std::wstring id;
+  } kCases[] = {
+      {"12345678", "9abcdef0", L"1234.5678.9abc.def0"},
+      {"N/A", "9abcdef0", L"9abc.def0"},
+      {"12345678", "n/a", L"1234.5678"},
+      {"n/A", "N/A", L""},
+      {"", "", L""},
+      {"1234", "", L"1234"},
+      {"123456789", "", L"1234.5678.9"},
+      {"NA", "x", L"NAx"},
+  };
+  TestComponent cmp;
+  for (const auto& c : kCases) cmp.AddAdapter(c.vendorDevice, c.subsystem);
+  for (size_t i = 0; i < std::size(kCases); ++i) {
+    EXPECT_EQ(cmp.GetAdapterId(static_cast<int>(i)), kCases[i].id) << kCases[i].vendorDevice;
+  }
+  EXPECT_EQ(cmp.GetAdapterId(-1), L"");
+  EXPECT_EQ(cmp.GetAdapterId(static_cast<int>(std::size(kCases))), L"");
+}
+
+TEST_F(RunFlowTest, FindReferenceIgnoresCaseAndTakesTheFirst) {
+  TestComponent cmp;
+  EXPECT_EQ(cmp.FindReference(L"1077.2532.1077.015d"), -1);
+  ASSERT_TRUE(cmp.m_referenceSet.Load());
+  EXPECT_EQ(cmp.FindReference(L"1077.2532.1077.015d"), 0);
+  EXPECT_EQ(cmp.FindReference(L"1077.2532.1077.015D"), 0);
+  EXPECT_EQ(cmp.FindReference(L""), 2);
+  EXPECT_EQ(cmp.FindReference(L"1077.2532.1077"), -1);
+}
+
+}  // namespace
+}  // namespace zrn_test
