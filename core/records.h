@@ -23,9 +23,9 @@ struct ReferenceDevice {
   std::wstring type;
   std::wstring device_id;  // adapter identity, e.g. "1077.2532.1077.015d"
   std::wstring model;
-  std::wstring firmware;   // packaged firmware version
-  std::wstring bios;       // packaged boot BIOS version
-  std::wstring boot;       // loaded, never used
+  std::wstring firmware;  // packaged firmware version
+  std::wstring bios;      // packaged boot BIOS version
+  std::wstring boot;      // loaded, never used
   std::wstring duration;
 };
 

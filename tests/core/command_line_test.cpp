@@ -56,7 +56,13 @@ const ParseCase kParseCases[] = {
     {{"prog", "/s", "/f", "/h", "/d"}, 2, true, true, false, "", true},
     {{"prog", "/h", "/s"}, 2, false, false, false, "", true},
     // Only the exact forms count.
-    {{"prog", "/S", "--force", "/x", "/F", "-D", "s", "/ s", ""}, 1, false, false, false, "", false},
+    {{"prog", "/S", "--force", "/x", "/F", "-D", "s", "/ s", ""},
+     1,
+     false,
+     false,
+     false,
+     "",
+     false},
     // The program name is an argument too.
     {{"/f"}, 1, false, true, false, "", false},
     {{"/h"}, 2, false, false, false, "", true},

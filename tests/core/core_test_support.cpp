@@ -13,6 +13,16 @@ namespace zrn_test {
 
 const char kLogPath[] = "/var/zrn/Component.log";
 
+const char kHeaderOnlyDocument[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<tarv_rom_discovery version=\"2.0.0.0\">\n"
+    "  <type value=\"FC HBA\"/>\n"
+    "  <alt_name value=\"\"/>\n"
+    "  <version value=\"\"/>\n"
+    "  <takes_effect value=\"\"/>\n"
+    "  <devices/>\n"
+    "</tarv_rom_discovery>\n";
+
 namespace {
 const char kMarker[] = "/var/.zrn-core-tests-private";
 }

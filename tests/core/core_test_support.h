@@ -14,6 +14,8 @@
 namespace zrn_test {
 
 extern const char kLogPath[];
+// The self-discovery document of a run with header type "FC HBA" and no device.
+extern const char kHeaderOnlyDocument[];
 
 // Leaves a marker in the private /var; the fixture refuses to clear a /var
 // without it, so a test can never remove anything of the host's.

@@ -11,16 +11,6 @@
 namespace zrn_test {
 namespace {
 
-const char kHeaderOnly[] =
-    "<?xml version=\"1.0\"?>\n"
-    "<tarv_rom_discovery version=\"2.0.0.0\">\n"
-    "  <type value=\"FC HBA\"/>\n"
-    "  <alt_name value=\"\"/>\n"
-    "  <version value=\"\"/>\n"
-    "  <takes_effect value=\"\"/>\n"
-    "  <devices/>\n"
-    "</tarv_rom_discovery>\n";
-
 FirmwareItem Item(const wchar_t* type, const wchar_t* version, const wchar_t* active,
                   const wchar_t* action) {
   FirmwareItem item;
@@ -47,7 +37,7 @@ TEST_F(DiscoveryXmlTest, HeaderAndEmptyDeviceList) {
   TestComponent cmp;
   cmp.m_discoveryInfo.type = L"FC HBA";
   cmp.m_discoveryInfo.os.first = L"rhel5";  // never written
-  EXPECT_EQ(Write(cmp), kHeaderOnly);
+  EXPECT_EQ(Write(cmp), kHeaderOnlyDocument);
 }
 
 TEST_F(DiscoveryXmlTest, DevicesAndItemsInOrder) {
@@ -119,8 +109,7 @@ TEST_F(DiscoveryXmlTest, SpecialCharactersAreEscapedAndReadBack) {
   cmp.m_discoveryInfo.type = L"a<b&c>\"d'";
   cmp.m_discoveryInfo.alt_name = WidenBytes("\xC3\xA9");
   const std::string saved = Write(cmp);
-  EXPECT_NE(saved.find("<type value=\"a&lt;b&amp;c&gt;&quot;d'\"/>"), std::string::npos)
-      << saved;
+  EXPECT_NE(saved.find("<type value=\"a&lt;b&amp;c&gt;&quot;d'\"/>"), std::string::npos) << saved;
   xmlDoc* doc = xmlParseFile("out.xml");
   ASSERT_NE(doc, nullptr);
   xmlNode* root = xmlDocGetRootElement(doc);
@@ -136,7 +125,7 @@ TEST_F(DiscoveryXmlTest, ExistingFileIsReplaced) {
   WriteFile("out.xml", std::string(4096, 'x'));
   TestComponent cmp;
   cmp.m_discoveryInfo.type = L"FC HBA";
-  EXPECT_EQ(Write(cmp), kHeaderOnly);
+  EXPECT_EQ(Write(cmp), kHeaderOnlyDocument);
 }
 
 TEST_F(DiscoveryXmlTest, PathIsAPlainFileName) {
@@ -146,7 +135,7 @@ TEST_F(DiscoveryXmlTest, PathIsAPlainFileName) {
   testing::internal::CaptureStdout();
   const std::string saved = Write(cmp, "-");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(saved, kHeaderOnly);
+  EXPECT_EQ(saved, kHeaderOnlyDocument);
 }
 
 TEST_F(DiscoveryXmlTest, UnwritablePathFails) {
@@ -169,7 +158,7 @@ TEST_F(DiscoveryXmlTest, WorksAfterTheReferencesWereLoaded) {
     TestComponent cmp;
     ASSERT_TRUE(cmp.m_referenceSet.Load());
     cmp.m_discoveryInfo.type = cmp.m_referenceSet.devices.at(0).type;
-    EXPECT_EQ(Write(cmp), kHeaderOnly);
+    EXPECT_EQ(Write(cmp), kHeaderOnlyDocument);
   }
 }
 

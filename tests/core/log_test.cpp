@@ -1,5 +1,7 @@
 // The logger: console unless silent, always appended to the log file exactly
 // as given; a log that cannot be written is reported after every message.
+#include "core/log.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +10,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "core/log.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
@@ -72,10 +73,9 @@ TEST_F(LogTest, UnwritableLogIsReportedAfterEveryMessage) {
     log.SetSilent(silent);
     testing::internal::CaptureStdout();
     log.Log("Loading references...").Log(7).Log(std::wstring(L"w")).Log("done.\n");
-    const std::string expected =
-        silent ? std::string(kLogError) + kLogError + kLogError + kLogError
-               : std::string("Loading references...") + kLogError + "7" + kLogError + "w" +
-                     kLogError + "done.\n" + kLogError;
+    const std::string expected = silent ? std::string(kLogError) + kLogError + kLogError + kLogError
+                                        : std::string("Loading references...") + kLogError + "7" +
+                                              kLogError + "w" + kLogError + "done.\n" + kLogError;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
   }
 }

@@ -52,17 +52,21 @@ TEST(TextTest, ToWideDecodesInTheDefaultLocale) {
   EXPECT_EQ(ToWide("QLE2562 v2.10"), L"QLE2562 v2.10");
   EXPECT_EQ(ToWide(nullptr), L"");
   // Bytes outside ASCII do not decode in the "C" locale: the text ends there.
-  EXPECT_EQ(ToWide("ab\xC3\xA9" "cd"), L"ab");
+  EXPECT_EQ(ToWide("ab\xC3\xA9"
+                   "cd"),
+            L"ab");
 }
 
 TEST(TextTest, ByteWiseWideningRoundTrips) {
   const std::wstring wide = WidenBytes("a\xC3\xA9\x7F");
-  EXPECT_EQ(wide, (std::wstring{L'a', static_cast<wchar_t>(-61), static_cast<wchar_t>(-87),
-                                L'\x7F'}));
+  EXPECT_EQ(wide,
+            (std::wstring{L'a', static_cast<wchar_t>(-61), static_cast<wchar_t>(-87), L'\x7F'}));
   EXPECT_EQ(NarrowBytes(wide), "a\xC3\xA9\x7F");
   EXPECT_EQ(WidenBytes(""), L"");
   // Only the low 8 bits of a wide character survive.
-  EXPECT_EQ(NarrowBytes(std::wstring{L'\x1234', L'\x41'}), "\x34" "A");
+  EXPECT_EQ(NarrowBytes(std::wstring{L'\x1234', L'\x41'}),
+            "\x34"
+            "A");
 }
 
 }  // namespace

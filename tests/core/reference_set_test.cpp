@@ -1,5 +1,7 @@
 // Reading "reference.xml": the walk's rules, attribute text, and the files
 // that fail.
+#include "core/reference_set.h"
+
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "core/records.h"
-#include "core/reference_set.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
@@ -201,8 +202,9 @@ TEST_F(ReferenceSetTest, MissingOrBrokenFileFails) {
 }
 
 TEST_F(ReferenceSetTest, FileIsReadFromTheWorkingDirectoryOnly) {
-  WriteFile("reference.xml", "<marvo_fchba_reference><devices><device/></devices>"
-                             "</marvo_fchba_reference>");
+  WriteFile("reference.xml",
+            "<marvo_fchba_reference><devices><device/></devices>"
+            "</marvo_fchba_reference>");
   ASSERT_EQ(chdir("/"), 0);
   ReferenceSet elsewhere;
   EXPECT_FALSE(elsewhere.Load());

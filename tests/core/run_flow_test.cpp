@@ -69,8 +69,8 @@ TEST_F(RunFlowTest, NoAdaptersEndsWithSeven) {
   for (bool discover : {false, true}) {
     SCOPED_TRACE(discover ? "/d" : "flash run");
     TestComponent cmp;
-    const Outcome out = discover ? ParseAndRun(cmp, {"prog", "/d", "out.xml"})
-                                 : ParseAndRun(cmp, {"prog"});
+    const Outcome out =
+        discover ? ParseAndRun(cmp, {"prog", "/d", "out.xml"}) : ParseAndRun(cmp, {"prog"});
     const std::string expected = kLoaded + "WARNING! : No supported adapters found.\n";
     EXPECT_EQ(out.code, 7);
     EXPECT_EQ(out.console, expected);
@@ -91,15 +91,7 @@ TEST_F(RunFlowTest, BaseDiscoveryFillsTheHeader) {
   EXPECT_EQ(out.console, "");
   EXPECT_EQ(out.log, kLoaded + "Generating self-discovery XML...done.\n");
   EXPECT_EQ(cmp.discoverDevicesCalls, 1);
-  EXPECT_EQ(ReadFile("out.xml"),
-            "<?xml version=\"1.0\"?>\n"
-            "<tarv_rom_discovery version=\"2.0.0.0\">\n"
-            "  <type value=\"FC HBA\"/>\n"
-            "  <alt_name value=\"\"/>\n"
-            "  <version value=\"\"/>\n"
-            "  <takes_effect value=\"\"/>\n"
-            "  <devices/>\n"
-            "</tarv_rom_discovery>\n");
+  EXPECT_EQ(ReadFile("out.xml"), kHeaderOnlyDocument);
 }
 
 TEST_F(RunFlowTest, HeaderTypeIsEmptyWithoutReferences) {
@@ -145,10 +137,18 @@ const std::string kNotice = "NOTICE : No operation was done.\n";
 
 const DecisionCase kDecisions[] = {
     {"all rewrite", {{L"rewrite", L"rewrite"}, {L"rewrite"}}, false, 1, kNotice, 3},
-    {"all rewrite, forced", {{L"rewrite", L"rewrite"}}, true, 1,
-     kFlash + "Flash complete [1]\n", 1},
-    {"one upgrade", {{L"rewrite"}, {L"downgrade", L"upgrade"}}, false, 1,
-     kFlash + "Flash complete [1]\n", 1},
+    {"all rewrite, forced",
+     {{L"rewrite", L"rewrite"}},
+     true,
+     1,
+     kFlash + "Flash complete [1]\n",
+     1},
+    {"one upgrade",
+     {{L"rewrite"}, {L"downgrade", L"upgrade"}},
+     false,
+     1,
+     kFlash + "Flash complete [1]\n",
+     1},
     {"downgrade only", {{L"downgrade"}}, false, 1, kNotice, 3},
     {"unknown and empty", {{L"unknown", L""}}, false, 1, kNotice, 3},
     {"actions are case-sensitive", {{L"Upgrade", L"UPGRADE"}}, false, 1, kNotice, 3},
@@ -196,12 +196,11 @@ TEST_F(RunFlowTest, UnwritableLogKeepsTheExitCode) {
       cmp.AddDevice({L"upgrade"});
       return true;
     };
-    const Outcome out =
-        silent ? ParseAndRun(cmp, {"prog", "/s"}) : ParseAndRun(cmp, {"prog"});
+    const Outcome out = silent ? ParseAndRun(cmp, {"prog", "/s"}) : ParseAndRun(cmp, {"prog"});
     EXPECT_EQ(out.code, 12);
     const std::vector<std::string> messages = {
-        kBanner, "Loading references...", "done.\n", "Performing discovery...\n", kFlash,
-        "Flash complete [", "12", "]\n"};
+        kBanner, "Loading references...", "done.\n", "Performing discovery...\n",
+        kFlash,  "Flash complete [",      "12",      "]\n"};
     std::string expected;
     for (const std::string& m : messages) {
       expected += (silent ? "" : m) + "ERROR : Unable to write to log file\n";

@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
     if (unshare(CLONE_NEWNS) != 0 ||
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("tmpfs", "/var", "tmpfs", 0, "mode=0755") != 0) {
-      std::fprintf(stderr,
-                   "core_tests: cannot set up a private /var (%s); the tests need root\n",
+      std::fprintf(stderr, "core_tests: cannot set up a private /var (%s); the tests need root\n",
                    std::strerror(errno));
       return 1;
     }
