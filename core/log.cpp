@@ -1,7 +1,6 @@
 #include "core/log.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cwchar>
 #include <fstream>
 #include <iostream>
