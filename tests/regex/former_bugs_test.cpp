@@ -1,0 +1,272 @@
+// Former bugs: each block pins a fault that a straightforward build of the
+// engine has, so it cannot come back. This block only ever grows.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "regex/pattern.h"
+#include "tests/regex/regex_test_util.h"
+
+namespace zrn_regex_test {
+namespace {
+
+template <class C>
+class FormerBugs : public ::testing::Test {
+ protected:
+  void TearDown() override { BasicPattern<C>::clearNames(); }
+};
+TYPED_TEST_SUITE(FormerBugs, Widths, WidthNames);
+
+// Every repetition adds stack frames; a long text must end in a match or a
+// clean no-match, never a crashed stack.
+TYPED_TEST(FormerBugs, LongTextsDoNotOverflowTheStack) {
+  using C = TypeParam;
+  const std::basic_string<C> mib(1 << 20, C('a'));
+  const char* const patterns[] = {".*", "a*", "[a-z]*", "a+", ".*?", ".*+", "a{0,2000000}"};
+  for (const char* pattern : patterns) {
+    SCOPED_TRACE(std::string("pattern '") + pattern + "'");
+    PatternPtr<C> p = Compile<C>(pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(mib));
+    // Either result is sound; a success must cover the whole text.
+    if (m->matches()) {
+      EXPECT_EQ(m->groupEnd(0), static_cast<int>(mib.size()));
+    }
+  }
+}
+
+// A bounded attempt fails; it never turns into a false success.
+TYPED_TEST(FormerBugs, DepthBoundNeverReportsFalseSuccess) {
+  using C = TypeParam;
+  const std::basic_string<C> mib(1 << 20, C('a'));
+  struct Case {
+    const char* pattern;
+    std::basic_string<C> text;
+  };
+  const Case cases[] = {
+      {"a*b", mib},
+      {".*b", mib},
+      {"[a-z]*", mib + C('1')},
+      {"a*", C('b') + mib},
+      {"a*?b", mib},
+      {"a*+b", mib},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("pattern '") + c.pattern + "'");
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    EXPECT_FALSE(p->matches(c.text));
+  }
+}
+
+// Texts of a few kilobytes, such as a release file or a long tool line, are
+// matched as they always were.
+TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
+  using C = TypeParam;
+  using P = BasicPattern<C>;
+  const std::string kib4(4096, 'a');
+  std::string release = "Red Hat Enterprise Linux Server release 5.4 (Tikanga)\n";
+  while (release.size() < 4096) release += "Kernel \\r on an \\m\n";
+  std::string rom = std::string(3000, 'x') + " BIOS 3.0.3.0 " + std::string(1000, 'y');
+  struct Case {
+    const char* pattern;
+    unsigned long flags;
+    std::string text;
+  };
+  const Case cases[] = {
+      {".*", 0, kib4},
+      {"a*", 0, kib4},
+      {"[a-z]*", 0, kib4},
+      {"a+", 0, kib4},
+      {".*?", 0, kib4},
+      {"a*b", 0, kib4 + "b"},
+      {"Red Hat Enterprise Linux.*release 5.*", P::DOT_ANY | P::LINE_ANCHORS, release},
+      {R"(.*\d+\.\d+\.\d+\.\d+.*)", P::DOT_ANY, rom},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("pattern '") + c.pattern + "' on " +
+                 std::to_string(c.text.size()) + " characters");
+    PatternPtr<C> p = Compile<C>(c.pattern, c.flags);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->matches(Widen<C>(c.text)));
+  }
+}
+
+// After findNext has returned false it stays false until reset or setText:
+// it never searches from a negative position or past the end, and never
+// starts the matches over by itself.
+TYPED_TEST(FormerBugs, FindNextHasAFinishedState) {
+  using C = TypeParam;
+  struct Case {
+    const char* pattern;
+    const char* text;
+    int count;  // matches before the first false
+  };
+  const Case cases[] = {
+      {"a", "aa", 2},  // the last match ends at the end of the text
+      {"a", "ab", 1},  // the last search fails in the middle
+      {"x*", "ab", 2},
+      {"", "", 1},
+      {"z", "ab", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, 0, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    int count = 0;
+    while (count <= 10 && m->findNext()) ++count;
+    EXPECT_EQ(count, c.count);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(m->findNext());
+    m->reset();
+    int again = 0;
+    while (again <= 10 && m->findNext()) ++again;
+    EXPECT_EQ(again, c.count);
+  }
+}
+
+// Set results longer than the fixed scratch (300 narrow, 66000 wide) grow;
+// a class repeating a character 70000 times still compiles and matches.
+TYPED_TEST(FormerBugs, SetResultsBeyondTheScratchGrow) {
+  using C = TypeParam;
+  const std::string many(70000, 'a');
+  struct Case {
+    std::string pattern;
+    const char* in;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"[" + many + "\\d]", "5", "b"},
+      {"[" + many + "\\d]", "a", "-"},
+      {"[" + many + "&&[" + many + "]]", "a", "b"},
+      {"[" + many + "[b]]", "b", "c"},
+      {"[^" + many + "]", "b", "a"},
+      {"[" + std::string(400, 'a') + "\\d]", "a", "b"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("class of " + std::to_string(c.pattern.size()) + " characters, in '" + c.in +
+                 "'");
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(p->matches(Widen<C>(c.in)));
+    EXPECT_FALSE(p->matches(Widen<C>(c.out)));
+  }
+}
+
+// A bound too large for an int is a syntax error, not a wrapped number
+// ("{4294967296}" would wrap to 0 and match the empty text).
+TYPED_TEST(FormerBugs, BoundsTooLargeForAnIntAreErrors) {
+  using C = TypeParam;
+  const char* const bad[] = {
+      "a{2147483648}", "a{4294967296}", "a{99999999999}", "a{1,4294967297}", "a{4294967296,}",
+      "a{,99999999999999999999}",
+  };
+  for (const char* pattern : bad) {
+    SCOPED_TRACE(std::string("pattern '") + pattern + "'");
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(pattern); });
+    EXPECT_EQ(p, nullptr);
+    EXPECT_NE(err, "");
+  }
+  // The largest int is still a bound ("no upper bound" for a maximum).
+  PatternPtr<C> p = Compile<C>("a{0,2147483647}");
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>("aaa")));
+  p = Compile<C>("a{2,2147483647}?");
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>("aaa")));
+  EXPECT_FALSE(p->matches(Widen<C>("a")));
+}
+
+// The case-insensitive quote compares as many characters as its literal has;
+// the rest of the text does not take part. A NUL ends the comparison, as in
+// the system's case-insensitive string comparison.
+TYPED_TEST(FormerBugs, CaseInsensitiveQuoteComparesItsOwnLength) {
+  using C = TypeParam;
+  using P = BasicPattern<C>;
+  const unsigned long LT = P::LITERAL_TEXT, IC = P::IGNORE_CASE;
+  PatternPtr<C> p = Compile<C>("ab", LT | IC);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>("AB")));
+  EXPECT_FALSE(p->matches(Widen<C>("ABc")));
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xxABx")), std::make_pair(2, 4));
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xxA")), std::make_pair(-1, -1));
+
+  PatternPtr<C> q = Compile<C>(R"(\Qab\E.)", IC);
+  ASSERT_NE(q, nullptr);
+  EXPECT_TRUE(q->matches(Widen<C>("aBz")));
+
+  const std::string withNul("a\0b", 3);
+  PatternPtr<C> ci = Compile<C>(withNul, LT | IC);
+  PatternPtr<C> cs = Compile<C>(withNul, LT);
+  ASSERT_NE(ci, nullptr);
+  ASSERT_NE(cs, nullptr);
+  EXPECT_TRUE(ci->matches(Widen<C>(std::string("A\0c", 3))));
+  EXPECT_FALSE(ci->matches(Widen<C>(std::string("A\0", 2))));
+  EXPECT_TRUE(cs->matches(Widen<C>(withNul)));
+  EXPECT_FALSE(cs->matches(Widen<C>(std::string("a\0c", 3))));
+}
+
+// A registered pattern that reaches itself, directly or through another
+// name, cannot be read to an end: the compile must fail, not recurse until
+// the stack is gone.
+TYPED_TEST(FormerBugs, SelfReferringSubPatternsAreRefused) {
+  using C = TypeParam;
+  using P = BasicPattern<C>;
+  ASSERT_TRUE(P::registerName(Widen<C>("aa"), Widen<C>("x")));
+  ASSERT_TRUE(P::registerName(Widen<C>("bb"), Widen<C>("{aa}")));
+  // Registering checks "{bb}" against the current "aa"; afterwards "aa"
+  // leads to "bb" and back.
+  ASSERT_TRUE(P::registerName(Widen<C>("aa"), Widen<C>("{bb}")));
+  ASSERT_TRUE(P::registerName(Widen<C>("cc"), Widen<C>("x")));
+  ASSERT_TRUE(P::registerName(Widen<C>("cc"), Widen<C>("y{cc}")));
+  for (const char* pattern : {"{aa}", "{bb}", "z{cc}"}) {
+    SCOPED_TRACE(std::string("pattern '") + pattern + "'");
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(pattern); });
+    EXPECT_EQ(p, nullptr);
+    EXPECT_NE(err, "");
+  }
+  // The same name used twice side by side is no cycle.
+  ASSERT_TRUE(P::registerName(Widen<C>("dd"), Widen<C>("k")));
+  EXPECT_TRUE(P::matches(Widen<C>("{dd}{dd}"), Widen<C>("kk")));
+}
+
+// Narrow only: bytes from 0x80 up in the pattern and the text.
+TEST(NarrowFormerBugs, HighBytes) {
+  // A range that ends at 0xFF ends, and one across 0x80 is neither empty
+  // nor reversed.
+  EXPECT_TRUE(Pattern::matches("[\\x00-\\xFF]+", std::string("\x00\x7f\x80\xff", 4)));
+  EXPECT_TRUE(Pattern::matches("[\\x7F-\\x81]{3}", "\x7f\x80\x81"));
+  EXPECT_FALSE(Pattern::matches("[\\x7F-\\x81]", "\x82"));
+  EXPECT_TRUE(Pattern::matches("[\xe0-\xff]", "\xf5"));
+  // Case folding and word boundaries with bytes from 0x80 up.
+  EXPECT_TRUE(Pattern::matches("\xc9", "\xc9", Pattern::IGNORE_CASE));
+  EXPECT_FALSE(Pattern::matches("\xc9", "\xe9", Pattern::IGNORE_CASE));
+  EXPECT_EQ(HoldsAt<char>("\\b", 0, "\xe9" "a\xe9"), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(HoldsAt<char>("\\B", 0, "\xe9\xe9"), (std::vector<int>{0, 1, 2}));
+}
+
+// Wide only: a range over more than 300 characters, and a union beyond
+// 66000 distinct characters.
+TEST(WideFormerBugs, LongWideSets) {
+  PatternPtr<wchar_t> range = Compile<wchar_t>("[\\x0100-\\x0300]");
+  ASSERT_NE(range, nullptr);
+  EXPECT_EQ(CountMembers<wchar_t>(range.get(), 0x1FFFF), 513);
+
+  PatternPtr<wchar_t> all = Compile<wchar_t>("[\\x0000-\\xFFFF]");
+  ASSERT_NE(all, nullptr);
+  EXPECT_EQ(CountMembers<wchar_t>(all.get(), 0x1FFFF), 65536);
+
+  std::wstring pattern = L"[";
+  for (wchar_t c = 0x10000; c < 0x11000; ++c) pattern += c;
+  pattern += L"\\x0000-\\xFFFF]";
+  PatternPtr<wchar_t> big(WidePattern::compile(pattern));
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(CountMembers<wchar_t>(big.get(), 0x1FFFF), 65536 + 4096);
+}
+
+}  // namespace
+}  // namespace zrn_regex_test
