@@ -1,0 +1,110 @@
+// Matcher: the state of matching one pattern against one text.
+//
+// It holds its own copy of the text, the bounds of every group, the state of
+// every quantified group and the mode that tells the start and end nodes
+// whether the whole text must match. It refers to its pattern without owning
+// it and must not outlive it. Not thread-safe; one caller at a time.
+#ifndef ZRN_REGEX_MATCHER_H_
+#define ZRN_REGEX_MATCHER_H_
+
+#include <string>
+#include <vector>
+
+template <class CharT>
+class BasicPattern;
+template <class CharT>
+class BasicNFANode;
+
+template <class CharT>
+class BasicMatcher {
+ public:
+  using String = std::basic_string<CharT>;
+
+  // Mode bit: the start node tries position 0 only and the end node succeeds
+  // only at the end of the text.
+  static constexpr unsigned long MATCH_WHOLE_TEXT = 1;
+
+  // Bound on nested node calls in one match operation. Every node of an
+  // attempt and every repetition adds a stack frame; an attempt that would go
+  // deeper fails, and the whole operation then reports no match (never a
+  // shorter, false success). The bound keeps the deepest attempt within about
+  // 4 MiB of stack even with AddressSanitizer's enlarged frames, and leaves
+  // texts of many kilobytes unaffected.
+  static constexpr int kMaxDepth = 60000;
+
+  // A matcher for pattern and a copy of text. Every capturing slot reports
+  // start 0 and end 0 until the first match operation.
+  BasicMatcher(const BasicPattern<CharT>* pattern, const String& text);
+  BasicMatcher(const BasicMatcher&) = delete;
+  BasicMatcher& operator=(const BasicMatcher&) = delete;
+  ~BasicMatcher();
+
+  // Replaces the text and resets.
+  void setText(const String& text);
+  // Forgets every previous search: the next findNext starts at position 0.
+  void reset();
+  // All group bounds and loop counters to -1, lastMatchEnd to 0.
+  void clearGroups();
+
+  // True when the pattern covers the whole text; the groups then hold what
+  // each group took.
+  bool matches();
+  // Searches from position 0.
+  bool findFirst();
+  // The next match after the previous one (an empty match steps one further);
+  // starts with findFirst on a fresh matcher or after matches(). Once it has
+  // returned false it keeps returning false until reset, setText, findFirst
+  // or matches.
+  bool findNext();
+
+  // Text of group i; empty for a group that does not exist or is unset.
+  String group(int i) const;
+  // Bounds of group i; -1 for a group that does not exist.
+  int groupStart(int i) const;
+  int groupEnd(int i) const;
+  // group(i) for every group from 0 (includeWhole) or 1 up.
+  std::vector<String> groups(bool includeWhole) const;
+  // Group 0 of every successive match, from the start of the text.
+  std::vector<String> findAll();
+  // The replacement with "\N" turned into group N and "\c" into c.
+  String expandReplacement(const String& replacement) const;
+
+  String getText() const { return text; }
+  unsigned long getMode() const { return mode; }
+
+ private:
+  friend class BasicNFANode<CharT>;
+
+  // Starts one match operation: no depth used, no overflow seen.
+  void beginOperation();
+  int runHead(int pos);
+
+  const BasicPattern<CharT>* pattern;
+  String text;
+  // Each array holds groupCount + nonCapCount values and is addressed by group
+  // index from -nonCapCount to groupCount - 1 through the shifted pointers.
+  std::vector<int> startsStore, endsStore, loopCountsStore, loopPositionsStore,
+      loopSnapshotsStore;
+  int* starts;
+  int* ends;
+  int* loopCounts;
+  int* loopPositions;
+  int* loopSnapshots;
+  int lastMatchEnd;
+  int groupCount;
+  int nonCapCount;
+  int matched;
+  unsigned long mode;
+  // Set when a search has failed: findNext then returns false without
+  // searching, so it never starts at a negative position or past the end.
+  bool finished;
+  // Nesting of node calls in the current operation, and whether an attempt
+  // hit kMaxDepth (every further node call then fails at once).
+  int depth;
+  bool overflow;
+};
+
+using Matcher = BasicMatcher<char>;
+using WideMatcher = BasicMatcher<wchar_t>;
+
+#endif  // ZRN_REGEX_MATCHER_H_

@@ -1,0 +1,297 @@
+// Node graph of a compiled pattern: the node base and the framing, literal,
+// class and position nodes, narrow and wide.
+//
+// A compiled pattern is a chain of nodes linked through `next`. `match` returns
+// the end of the match of the node together with every node after it, or -1;
+// matching never changes a node, everything a match records goes to the
+// matcher. Nodes do not own one another: the pattern that created them owns
+// and deletes all of them (group loops make the graph cyclic).
+//
+// Every class is one template over the character type; the narrow names
+// (NFACharNode) and the wide names (NFACharUNode) are aliases of its two
+// instantiations.
+#ifndef ZRN_REGEX_NODES_H_
+#define ZRN_REGEX_NODES_H_
+
+#include <map>
+#include <string>
+
+#include "regex/regex_traits.h"
+
+template <class CharT>
+class BasicMatcher;
+template <class CharT>
+class BasicPattern;
+
+// The narrow family carries the diagnostic `dump`; the wide family has none.
+template <class CharT>
+class NodeDumpInterface {
+ protected:
+  ~NodeDumpInterface() = default;
+};
+template <>
+class NodeDumpInterface<char> {
+ public:
+  // Prints this node and its successors, indented by 2 * indent.
+  virtual void dump(int indent) const = 0;
+
+ protected:
+  ~NodeDumpInterface() = default;
+};
+
+template <class CharT>
+class BasicNFANode : public NodeDumpInterface<CharT> {
+ public:
+  using String = std::basic_string<CharT>;
+  using Matcher = BasicMatcher<CharT>;
+  using NodeSet = std::map<BasicNFANode*, bool>;
+
+  BasicNFANode() = default;
+  BasicNFANode(const BasicNFANode&) = delete;
+  BasicNFANode& operator=(const BasicNFANode&) = delete;
+  virtual ~BasicNFANode() = default;
+
+  // Enters every node reachable from this one into nodes; a node met a second
+  // time ends the walk, so cycles terminate.
+  virtual void collectNodes(NodeSet& nodes);
+  // End of the match of this node and all nodes after it, or -1.
+  virtual int match(const String& text, Matcher& matcher, int pos) const = 0;
+  void dump(int indent) const;  // narrow only
+  virtual bool isGroupHead() const { return false; }
+  virtual bool isStartOfInput() const { return false; }
+
+  BasicNFANode* next = nullptr;
+
+ protected:
+  // Every call from one node into another goes through here, so the matcher
+  // can bound the depth of one attempt (see BasicMatcher::kMaxDepth).
+  static int call(const BasicNFANode* node, const String& text, Matcher& matcher, int pos);
+  int callNext(const String& text, Matcher& matcher, int pos) const {
+    return call(next, text, matcher, pos);
+  }
+  // Depth bookkeeping for nodes that recurse into themselves.
+  static bool enter(Matcher& matcher);
+  static void leave(Matcher& matcher);
+
+  // The nodes' window on the matcher's state.
+  static int& startOf(Matcher& m, int gi);
+  static int& endOf(Matcher& m, int gi);
+  static int& loopCountOf(Matcher& m, int gi);
+  static int& loopPositionOf(Matcher& m, int gi);
+  static int& loopSnapshotOf(Matcher& m, int gi);
+  static int lastMatchEndOf(const Matcher& m);
+  static int groupCountOf(const Matcher& m);
+  static bool wholeText(const Matcher& m);
+};
+
+template <class CharT>
+class BasicNFACharNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFACharNode(CharT c) : ch(c) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  CharT ch;
+};
+
+template <class CharT>
+class BasicNFACICharNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFACICharNode(CharT c) : ch(RegexTraits<CharT>::fold(c)) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  CharT ch;
+};
+
+template <class CharT>
+class BasicNFAClassNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFAClassNode(bool invert) : inv(invert) {}
+  // Every character of members is entered once.
+  BasicNFAClassNode(const String& members, bool invert);
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  bool inv;
+  std::map<CharT, bool> vals;
+};
+
+// Members are stored lower-cased; the text's character is folded before the lookup.
+template <class CharT>
+class BasicNFACIClassNode : public BasicNFAClassNode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFACIClassNode(bool invert) : BasicNFAClassNode<CharT>(invert) {}
+  BasicNFACIClassNode(const String& members, bool invert);
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+template <class CharT>
+class BasicNFAQuoteNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFAQuoteNode(const String& literal) : str(literal) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  String str;
+};
+
+// Compares exactly as many characters as the literal has, without case; a NUL
+// ends the comparison.
+template <class CharT>
+class BasicNFACIQuoteNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFACIQuoteNode(const String& literal) : str(literal) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  String str;
+};
+
+// First node of every compiled pattern: records group 0's start and, when
+// searching, tries each start position in turn (a loop, not a recursion).
+template <class CharT>
+class BasicNFAStartNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+// Last node of every compiled pattern: records group 0's end.
+template <class CharT>
+class BasicNFAEndNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+// End of a sub-chain: with no successor it returns the position it is given.
+template <class CharT>
+class BasicNFAAcceptNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+template <class CharT>
+class BasicNFASubStartNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+template <class CharT>
+class BasicNFAStartOfLineNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+template <class CharT>
+class BasicNFAEndOfLineNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+template <class CharT>
+class BasicNFAStartOfInputNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  bool isStartOfInput() const override { return true; }
+};
+
+// term: a final line terminator ("\n", "\r" or "\r\n") may follow the position.
+template <class CharT>
+class BasicNFAEndOfInputNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFAEndOfInputNode(bool t) : term(t) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  bool term;
+};
+
+// Word characters are the 52 ASCII letters only; the end of the text is
+// always a boundary, for "\b" and "\B" alike.
+template <class CharT>
+class BasicNFAWordBoundaryNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFAWordBoundaryNode(bool p) : pos(p) {}
+  int match(const String& text, Matcher& matcher, int position) const override;
+  void dump(int indent) const;
+  bool pos;
+};
+
+// "\G": holds only where the matcher's current search began.
+template <class CharT>
+class BasicNFAEndOfMatchNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+};
+
+using NFANode = BasicNFANode<char>;
+using NFAUNode = BasicNFANode<wchar_t>;
+using NFACharNode = BasicNFACharNode<char>;
+using NFACharUNode = BasicNFACharNode<wchar_t>;
+using NFACICharNode = BasicNFACICharNode<char>;
+using NFACICharUNode = BasicNFACICharNode<wchar_t>;
+using NFAClassNode = BasicNFAClassNode<char>;
+using NFAClassUNode = BasicNFAClassNode<wchar_t>;
+using NFACIClassNode = BasicNFACIClassNode<char>;
+using NFACIClassUNode = BasicNFACIClassNode<wchar_t>;
+using NFAQuoteNode = BasicNFAQuoteNode<char>;
+using NFAQuoteUNode = BasicNFAQuoteNode<wchar_t>;
+using NFACIQuoteNode = BasicNFACIQuoteNode<char>;
+using NFACIQuoteUNode = BasicNFACIQuoteNode<wchar_t>;
+using NFAStartNode = BasicNFAStartNode<char>;
+using NFAStartUNode = BasicNFAStartNode<wchar_t>;
+using NFAEndNode = BasicNFAEndNode<char>;
+using NFAEndUNode = BasicNFAEndNode<wchar_t>;
+using NFAAcceptNode = BasicNFAAcceptNode<char>;
+using NFAAcceptUNode = BasicNFAAcceptNode<wchar_t>;
+using NFASubStartNode = BasicNFASubStartNode<char>;
+using NFASubStartUNode = BasicNFASubStartNode<wchar_t>;
+using NFAStartOfLineNode = BasicNFAStartOfLineNode<char>;
+using NFAStartOfLineUNode = BasicNFAStartOfLineNode<wchar_t>;
+using NFAEndOfLineNode = BasicNFAEndOfLineNode<char>;
+using NFAEndOfLineUNode = BasicNFAEndOfLineNode<wchar_t>;
+using NFAStartOfInputNode = BasicNFAStartOfInputNode<char>;
+using NFAStartOfInputUNode = BasicNFAStartOfInputNode<wchar_t>;
+using NFAEndOfInputNode = BasicNFAEndOfInputNode<char>;
+using NFAEndOfInputUNode = BasicNFAEndOfInputNode<wchar_t>;
+using NFAWordBoundaryNode = BasicNFAWordBoundaryNode<char>;
+using NFAWordBoundaryUNode = BasicNFAWordBoundaryNode<wchar_t>;
+using NFAEndOfMatchNode = BasicNFAEndOfMatchNode<char>;
+using NFAEndOfMatchUNode = BasicNFAEndOfMatchNode<wchar_t>;
+
+#endif  // ZRN_REGEX_NODES_H_
