@@ -1,1 +1,259 @@
-// (being written)
+// Match rules of the node base and of the framing, literal, class and
+// position nodes.
+#include "regex/nodes.h"
+
+#include "regex/matcher.h"
+
+namespace {
+
+template <class C>
+bool IsLineBreak(C c) {
+  return c == C('\n') || c == C('\r');
+}
+
+// Only the 52 ASCII letters count; digits, "_" and every other value do not.
+template <class C>
+bool IsWordChar(C c) {
+  unsigned long v = RegexTraits<C>::value(c);
+  return (v >= 'a' && v <= 'z') || (v >= 'A' && v <= 'Z');
+}
+
+}  // namespace
+
+template <class C>
+void BasicNFANode<C>::collectNodes(NodeSet& nodes) {
+  // Sub-chains are walked by the overrides before they get here.
+  if (!nodes.emplace(this, true).second) return;
+  if (next != nullptr) next->collectNodes(nodes);
+}
+
+template <class C>
+bool BasicNFANode<C>::enter(Matcher& m) {
+  if (m.overflow) return false;
+  if (m.depth >= Matcher::kMaxDepth) {
+    m.overflow = true;
+    return false;
+  }
+  ++m.depth;
+  return true;
+}
+
+template <class C>
+void BasicNFANode<C>::leave(Matcher& m) {
+  --m.depth;
+}
+
+template <class C>
+int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher& m, int pos) {
+  if (!enter(m)) return -1;
+  int r = node->match(text, m, pos);
+  leave(m);
+  return r;
+}
+
+template <class C>
+int& BasicNFANode<C>::startOf(Matcher& m, int gi) {
+  return m.starts[gi];
+}
+template <class C>
+int& BasicNFANode<C>::endOf(Matcher& m, int gi) {
+  return m.ends[gi];
+}
+template <class C>
+int& BasicNFANode<C>::loopCountOf(Matcher& m, int gi) {
+  return m.loopCounts[gi];
+}
+template <class C>
+int& BasicNFANode<C>::loopPositionOf(Matcher& m, int gi) {
+  return m.loopPositions[gi];
+}
+template <class C>
+int& BasicNFANode<C>::loopSnapshotOf(Matcher& m, int gi) {
+  return m.loopSnapshots[gi];
+}
+template <class C>
+int BasicNFANode<C>::lastMatchEndOf(const Matcher& m) {
+  return m.lastMatchEnd;
+}
+template <class C>
+int BasicNFANode<C>::groupCountOf(const Matcher& m) {
+  return m.groupCount;
+}
+template <class C>
+bool BasicNFANode<C>::overflowed(const Matcher& m) {
+  return m.overflow;
+}
+template <class C>
+bool BasicNFANode<C>::wholeText(const Matcher& m) {
+  return (m.getMode() & Matcher::MATCH_WHOLE_TEXT) != 0;
+}
+
+template <class C>
+int BasicNFACharNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos >= static_cast<int>(text.size()) || text[pos] != ch) return -1;
+  return this->callNext(text, m, pos + 1);
+}
+
+template <class C>
+int BasicNFACICharNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos >= static_cast<int>(text.size()) || RegexTraits<C>::fold(text[pos]) != ch) return -1;
+  return this->callNext(text, m, pos + 1);
+}
+
+template <class C>
+BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert) : inv(invert) {
+  for (C c : members) vals[c] = true;
+}
+
+template <class C>
+int BasicNFAClassNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos >= static_cast<int>(text.size())) return -1;
+  if ((vals.find(text[pos]) != vals.end()) == inv) return -1;
+  return this->callNext(text, m, pos + 1);
+}
+
+template <class C>
+BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert)
+    : BasicNFAClassNode<C>(invert) {
+  for (C c : members) this->vals[RegexTraits<C>::fold(c)] = true;
+}
+
+template <class C>
+int BasicNFACIClassNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos >= static_cast<int>(text.size())) return -1;
+  bool member = this->vals.find(RegexTraits<C>::fold(text[pos])) != this->vals.end();
+  if (member == this->inv) return -1;
+  return this->callNext(text, m, pos + 1);
+}
+
+template <class C>
+int BasicNFAQuoteNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int len = static_cast<int>(str.size());
+  if (pos + len > static_cast<int>(text.size())) return -1;
+  if (text.compare(pos, str.size(), str) != 0) return -1;
+  return this->callNext(text, m, pos + len);
+}
+
+template <class C>
+int BasicNFACIQuoteNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int len = static_cast<int>(str.size());
+  if (pos + len > static_cast<int>(text.size())) return -1;
+  if (!RegexTraits<C>::equalsIgnoreCase(text.c_str() + pos, str.c_str(), str.size())) return -1;
+  return this->callNext(text, m, pos + len);
+}
+
+template <class C>
+int BasicNFAStartNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int& start = this->startOf(m, 0);
+  start = pos;
+  if (this->wholeText(m)) {
+    if (pos != 0) {
+      start = -1;
+      return -1;
+    }
+    return this->callNext(text, m, 0);
+  }
+  int len = static_cast<int>(text.size());
+  int r = this->callNext(text, m, pos);
+  // An attempt that hit the depth bound ends the search: a later start must
+  // not report a match that the bound cut short.
+  while (r == -1 && pos < len && !this->overflowed(m)) {
+    m.clearGroups();
+    ++pos;
+    start = pos;
+    r = this->callNext(text, m, pos);
+  }
+  if (r < 0) start = -1;
+  return r;
+}
+
+template <class C>
+int BasicNFAEndNode<C>::match(const String& text, Matcher& m, int pos) const {
+  this->endOf(m, 0) = pos;
+  if (this->wholeText(m) && pos != static_cast<int>(text.size())) {
+    this->endOf(m, 0) = -1;
+    return -1;
+  }
+  return pos;
+}
+
+template <class C>
+int BasicNFAAcceptNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (this->next == nullptr) return pos;
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFASubStartNode<C>::match(const String& text, Matcher& m, int pos) const {
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFAStartOfLineNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos != 0 && !IsLineBreak(text[pos - 1])) return -1;
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFAEndOfLineNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos < static_cast<int>(text.size()) && !IsLineBreak(text[pos])) return -1;
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFAStartOfInputNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos != 0) return -1;
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFAEndOfInputNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int len = static_cast<int>(text.size());
+  bool holds = pos == len;
+  if (!holds && term) {
+    holds = (pos == len - 1 && IsLineBreak(text[pos])) ||
+            (pos == len - 2 && text[pos] == C('\r') && text[pos + 1] == C('\n'));
+  }
+  if (!holds) return -1;
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFAWordBoundaryNode<C>::match(const String& text, Matcher& m, int position) const {
+  int len = static_cast<int>(text.size());
+  if (position < len) {
+    bool before = position > 0 && IsWordChar(text[position - 1]);
+    bool at = IsWordChar(text[position]);
+    bool boundary = before != at;
+    if (boundary != pos) return -1;
+  }
+  return this->callNext(text, m, position);
+}
+
+template <class C>
+int BasicNFAEndOfMatchNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (pos != this->lastMatchEndOf(m)) return -1;
+  return this->callNext(text, m, pos);
+}
+
+#define ZRN_INSTANTIATE_NODES(C)               \
+  template class BasicNFANode<C>;              \
+  template class BasicNFACharNode<C>;          \
+  template class BasicNFACICharNode<C>;        \
+  template class BasicNFAClassNode<C>;         \
+  template class BasicNFACIClassNode<C>;       \
+  template class BasicNFAQuoteNode<C>;         \
+  template class BasicNFACIQuoteNode<C>;       \
+  template class BasicNFAStartNode<C>;         \
+  template class BasicNFAEndNode<C>;           \
+  template class BasicNFAAcceptNode<C>;        \
+  template class BasicNFASubStartNode<C>;      \
+  template class BasicNFAStartOfLineNode<C>;   \
+  template class BasicNFAEndOfLineNode<C>;     \
+  template class BasicNFAStartOfInputNode<C>;  \
+  template class BasicNFAEndOfInputNode<C>;    \
+  template class BasicNFAWordBoundaryNode<C>;  \
+  template class BasicNFAEndOfMatchNode<C>;
+
+ZRN_INSTANTIATE_NODES(char)
+ZRN_INSTANTIATE_NODES(wchar_t)

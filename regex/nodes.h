@@ -82,6 +82,8 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   static int lastMatchEndOf(const Matcher& m);
   static int groupCountOf(const Matcher& m);
   static bool wholeText(const Matcher& m);
+  // True once an attempt of the current operation has hit the depth bound.
+  static bool overflowed(const Matcher& m);
 };
 
 template <class CharT>
@@ -258,6 +260,45 @@ class BasicNFAEndOfMatchNode : public BasicNFANode<CharT> {
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };
+
+
+// The diagnostic dump exists for the narrow family only.
+template <>
+void BasicNFANode<char>::dump(int indent) const;
+template <>
+void BasicNFANode<char>::dump(int indent) const;
+template <>
+void BasicNFACharNode<char>::dump(int indent) const;
+template <>
+void BasicNFACICharNode<char>::dump(int indent) const;
+template <>
+void BasicNFAClassNode<char>::dump(int indent) const;
+template <>
+void BasicNFACIClassNode<char>::dump(int indent) const;
+template <>
+void BasicNFAQuoteNode<char>::dump(int indent) const;
+template <>
+void BasicNFACIQuoteNode<char>::dump(int indent) const;
+template <>
+void BasicNFAStartNode<char>::dump(int indent) const;
+template <>
+void BasicNFAEndNode<char>::dump(int indent) const;
+template <>
+void BasicNFAAcceptNode<char>::dump(int indent) const;
+template <>
+void BasicNFASubStartNode<char>::dump(int indent) const;
+template <>
+void BasicNFAStartOfLineNode<char>::dump(int indent) const;
+template <>
+void BasicNFAEndOfLineNode<char>::dump(int indent) const;
+template <>
+void BasicNFAStartOfInputNode<char>::dump(int indent) const;
+template <>
+void BasicNFAEndOfInputNode<char>::dump(int indent) const;
+template <>
+void BasicNFAWordBoundaryNode<char>::dump(int indent) const;
+template <>
+void BasicNFAEndOfMatchNode<char>::dump(int indent) const;
 
 using NFANode = BasicNFANode<char>;
 using NFAUNode = BasicNFANode<wchar_t>;

@@ -1,1 +1,392 @@
-// (being written)
+// Compile and the recursive-descent parser: one parse level per call, its
+// atoms, the anchors and back references it reads itself, registered
+// sub-patterns, quantifiers after atoms, and the syntax-error report.
+#include <climits>
+
+#include "regex/group_nodes.h"
+#include "regex/parser_support.h"
+#include "regex/pattern.h"
+#include "regex/quantifier_nodes.h"
+
+namespace {
+
+const char kMetaMessage[] = "Syntax Error near here. Possible unescaped meta character.\n";
+const char kPlainMessage[] = "Syntax Error near here. \n";
+
+template <class C>
+bool IsDigit(C c) {
+  return c >= C('0') && c <= C('9');
+}
+
+template <class C>
+bool IsAsciiLetter(C c) {
+  return (c >= C('a') && c <= C('z')) || (c >= C('A') && c <= C('Z'));
+}
+
+}  // namespace
+
+template <class C>
+BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flags) {
+  BasicPattern* p = new BasicPattern(text);
+  p->flags = flags;
+  if ((flags & LITERAL_TEXT) != 0) {
+    // No parsing at all: the whole text is one literal.
+    p->head = p->registerNode(new BasicNFAStartNode<C>());
+    Node* quote = (flags & IGNORE_CASE) != 0
+                      ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(text))
+                      : static_cast<Node*>(new BasicNFAQuoteNode<C>(text));
+    p->head->next = p->registerNode(quote);
+    quote->next = p->registerNode(new BasicNFAEndNode<C>());
+    p->groupCount = 1;
+  } else {
+    Node* tail = nullptr;
+    Node* first = p->parse(false, false, &tail, 0, false);
+    if (first == nullptr) {
+      delete p;
+      return nullptr;
+    }
+    p->head = p->registerNode(new BasicNFAStartNode<C>());
+    p->head->next = first;
+    tail->next = p->registerNode(new BasicNFAEndNode<C>());
+  }
+  p->matcher = new MatcherType(p, String());
+  return p;
+}
+
+template <class C>
+void BasicPattern<C>::raiseError() {
+  bool meta = false;
+  if (cursor >= 1 && cursor - 1 < static_cast<int>(pattern.size())) {
+    C before = pattern[cursor - 1];
+    meta = before == C(')') || before == C('*') || before == C('+') || before == C('?') ||
+           before == C(']') || before == C('}');
+  }
+  zrn_regex_detail::WriteSyntaxErrorReport(RegexTraits<C>::reportText(pattern), cursor,
+                                           meta ? kMetaMessage : kPlainMessage);
+  error = true;
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& members,
+                                                               bool negated) const {
+  if ((flags & IGNORE_CASE) != 0) return new BasicNFACIClassNode<C>(members, negated);
+  return new BasicNFAClassNode<C>(members, negated);
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlternation,
+                                                       Node** outTail, int groupIndex,
+                                                       bool groupHeaded) {
+  zrn_regex_detail::NestingGuard guard(nesting);
+  if (nesting > kMaxNesting) {
+    raiseError();
+    return nullptr;
+  }
+  const int len = static_cast<int>(pattern.size());
+  int index = groupCount++;
+  const unsigned long entryFlags = flags;
+  Node* start = nullptr;
+  if (!inGroup) {
+    start = registerNode(new BasicNFASubStartNode<C>());
+    if (inAlternation) --groupCount;
+  } else {
+    // Group levels come with the group parser.
+    (void)index;
+    (void)groupIndex;
+    (void)groupHeaded;
+    raiseError();
+    return nullptr;
+  }
+  Node* head = start;
+  Node* tail = start;
+
+  while (cursor < len) {
+    C ch = pattern[cursor++];
+    Node* atom = nullptr;
+    if (error) return nullptr;
+    switch (ch) {
+      case C('^'):
+        atom = (flags & LINE_ANCHORS) != 0
+                   ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
+                   : static_cast<Node*>(new BasicNFAStartOfInputNode<C>());
+        break;
+      case C('$'):
+        atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAEndOfLineNode<C>())
+                                           : static_cast<Node*>(new BasicNFAEndOfInputNode<C>(false));
+        break;
+      case C('.'): {
+        String members;
+        if ((flags & DOT_ANY) == 0) {
+          members += C('\n');
+          if ((flags & LF_ONLY) == 0) members += C('\r');
+        }
+        atom = new BasicNFAClassNode<C>(members, true);
+        break;
+      }
+      case C('['): {
+        String members = parseClass();
+        atom = makeClassNode(members, false);
+        break;
+      }
+      case C('\\'): {
+        if (cursor >= len) {
+          raiseError();
+          break;
+        }
+        C e = pattern[cursor];
+        if (e >= C('1') && e <= C('9')) {
+          atom = parseBackReference();
+        } else if (e == C('A')) {
+          ++cursor;
+          atom = new BasicNFAStartOfInputNode<C>();
+        } else if (e == C('b') || e == C('B')) {
+          ++cursor;
+          atom = new BasicNFAWordBoundaryNode<C>(e == C('b'));
+        } else if (e == C('G')) {
+          ++cursor;
+          atom = new BasicNFAEndOfMatchNode<C>();
+        } else if (e == C('Z') || e == C('z')) {
+          ++cursor;
+          atom = new BasicNFAEndOfInputNode<C>(e == C('Z'));
+        } else {
+          bool negated = false;
+          bool quote = false;
+          String s = parseEscape(&negated, &quote);
+          if (quote) {
+            atom = parseQuote();
+          } else if (s.size() != 1 || negated) {
+            atom = makeClassNode(s, negated);
+          } else {
+            // One character stands for itself exactly, also under IGNORE_CASE.
+            atom = new BasicNFACharNode<C>(s[0]);
+          }
+        }
+        break;
+      }
+      case C('('):
+      case C('|'):
+        // Groups and alternation come with the group parser.
+        raiseError();
+        break;
+      case C(')'):
+        raiseError();
+        break;
+      case C('{'): {
+        Node* subTail = nullptr;
+        Node* first = parseNamedPattern(&subTail);
+        if (first != nullptr) {
+          // No quantifier is read after a reference: one that follows is read
+          // at atom position and is a syntax error.
+          tail->next = first;
+          tail = subTail;
+        }
+        break;
+      }
+      case C('*'):
+      case C('+'):
+      case C('?'):
+      case C(']'):
+      case C('}'):
+        raiseError();
+        break;
+      default:
+        atom = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACICharNode<C>(ch))
+                                          : static_cast<Node*>(new BasicNFACharNode<C>(ch));
+        break;
+    }
+    if (atom != nullptr) {
+      // parseQuote registers its node itself; registering twice is harmless.
+      registerNode(atom);
+      Node* q = parseQuantifier(atom);
+      tail->next = q;
+      tail = q;
+    }
+  }
+
+  if (inGroup) {
+    raiseError();
+  } else {
+    if (inAlternation) {
+      tail->next = registerNode(new BasicNFAAcceptNode<C>());
+      tail = tail->next;
+    }
+    if (outTail != nullptr) *outTail = tail;
+  }
+  flags = entryFlags;
+  return error ? nullptr : head;
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parseBackReference() {
+  const int len = static_cast<int>(pattern.size());
+  int i = cursor;
+  int value = 0;
+  while (i < len && IsDigit(pattern[i]) && (value <= 9 || value < groupCount)) {
+    int digit = static_cast<int>(pattern[i] - C('0'));
+    ++i;
+    if (value > (INT_MAX - digit) / 10) {
+      // A group number past any int is a syntax error, never an overflow.
+      cursor = i;
+      raiseError();
+      return new BasicNFAReferenceNode<C>(0);
+    }
+    value = value * 10 + digit;
+  }
+  cursor = i;
+  return new BasicNFAReferenceNode<C>(value);
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node** outTail) {
+  *outTail = nullptr;
+  size_t close = pattern.find(C('}'), static_cast<size_t>(cursor));
+  if (close == String::npos) {
+    raiseError();
+    return nullptr;
+  }
+  String name = pattern.substr(static_cast<size_t>(cursor), close - static_cast<size_t>(cursor));
+  bool valid = name.size() >= 2 && (IsAsciiLetter(name[0]) || name[0] == C('_'));
+  for (size_t i = 1; valid && i < name.size(); ++i) {
+    valid = IsAsciiLetter(name[i]) || IsDigit(name[i]) || name[i] == C('_');
+  }
+  if (!valid) {
+    raiseError();
+    return nullptr;
+  }
+  auto found = registeredPatterns.find(name);
+  if (found == registeredPatterns.end()) {
+    raiseError();
+    return nullptr;
+  }
+  // A name that is already being read would recurse without end.
+  for (const String& open : expanding) {
+    if (open == name) {
+      raiseError();
+      return nullptr;
+    }
+  }
+  const String keptPattern = pattern;
+  const unsigned long keptFlags = flags;
+  const int resume = static_cast<int>(close) + 1;
+  pattern = found->second.first;
+  cursor = 0;
+  flags = found->second.second;
+  --groupCount;
+  expanding.push_back(name);
+  Node* subTail = nullptr;
+  Node* first = parse(false, false, &subTail, 0, false);
+  expanding.pop_back();
+  pattern = keptPattern;
+  cursor = resume;
+  flags = keptFlags;
+  if (error) return nullptr;
+  *outTail = subTail;
+  return first;
+}
+
+template <class C>
+int BasicPattern<C>::parseNumber(int first, int last) const {
+  int value = 0;
+  for (int i = first; i <= last; ++i) {
+    int digit = static_cast<int>(pattern[i] - C('0'));
+    if (value > (INT_MAX - digit) / 10) return -1;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+template <class C>
+bool BasicPattern<C>::parseBounds(int* min, int* max) {
+  *min = 0;
+  *max = 0;
+  const size_t start = static_cast<size_t>(cursor) + 1;
+  size_t close = pattern.find(C('}'), start);
+  if (close == String::npos) {
+    raiseError();
+    return false;
+  }
+  size_t comma = String::npos;
+  bool wellFormed = true;
+  for (size_t i = start; i < close; ++i) {
+    if (pattern[i] == C(',') && comma == String::npos) {
+      comma = i;
+    } else if (!IsDigit(pattern[i])) {
+      wellFormed = false;
+    }
+  }
+  if (!wellFormed) {
+    // Without a comma the braces may still be a sub-pattern reference.
+    if (comma != String::npos) raiseError();
+    return false;
+  }
+  int lo = 0;
+  int hi = 0;
+  if (comma == String::npos) {
+    if (close > start) lo = hi = parseNumber(static_cast<int>(start), static_cast<int>(close) - 1);
+  } else {
+    lo = comma > start ? parseNumber(static_cast<int>(start), static_cast<int>(comma) - 1) : 0;
+    hi = close > comma + 1 ? parseNumber(static_cast<int>(comma) + 1, static_cast<int>(close) - 1)
+                           : INT_MAX;
+  }
+  if (lo < 0 || hi < 0) {
+    // A bound too large for an int is a syntax error, never an overflow.
+    raiseError();
+    return false;
+  }
+  *min = lo;
+  *max = hi;
+  cursor = static_cast<int>(close) + 1;
+  return true;
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
+  const int len = static_cast<int>(pattern.size());
+  if (cursor >= len) return atom;
+  C c = pattern[cursor];
+  int min = 0;
+  int max = 0;
+  if (c == C('*')) {
+    min = 0;
+    max = INT_MAX;
+    ++cursor;
+  } else if (c == C('+')) {
+    min = 1;
+    max = INT_MAX;
+    ++cursor;
+  } else if (c == C('?')) {
+    min = 0;
+    max = 1;
+    ++cursor;
+  } else if (c == C('{')) {
+    if (!parseBounds(&min, &max)) return atom;
+  } else {
+    return atom;
+  }
+  C suffix = cursor < len ? pattern[cursor] : C(0);
+  Node* q;
+  if (suffix == C('+') && cursor < len) {
+    ++cursor;
+    q = new BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
+  } else if (suffix == C('?') && cursor < len) {
+    ++cursor;
+    q = new BasicNFALazyQuantifierNode<C>(this, atom, min, max);
+  } else {
+    q = new BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+  }
+  return registerNode(q);
+}
+
+#define ZRN_INSTANTIATE_PARSER(C)                                                             \
+  template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);          \
+  template void BasicPattern<C>::raiseError();                                               \
+  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const; \
+  template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);     \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                     \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                \
+  template int BasicPattern<C>::parseNumber(int, int) const;                                 \
+  template bool BasicPattern<C>::parseBounds(int*, int*);                                    \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);
+
+ZRN_INSTANTIATE_PARSER(char)
+ZRN_INSTANTIATE_PARSER(wchar_t)

@@ -1,1 +1,92 @@
-// (being written)
+// Match rules of the quantifier nodes over a single atom.
+#include "regex/quantifier_nodes.h"
+
+#include "regex/matcher.h"
+#include "regex/pattern.h"
+
+template <class C>
+BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
+                                                  BasicNFANode<C>* innerNode, int minimum,
+                                                  int maximum)
+    : min(minimum < 0 ? 0 : minimum), max(maximum), inner(innerNode) {
+  BasicNFANode<C>* accept = pattern->registerNode(new BasicNFAAcceptNode<C>());
+  // An inner node that already leads somewhere (the start of an atomic
+  // group's closed body) keeps its successor.
+  if (inner->next == nullptr) inner->next = accept;
+}
+
+template <class C>
+void BasicNFAQuantifierNode<C>::collectNodes(NodeSet& nodes) {
+  inner->collectNodes(nodes);
+  BasicNFANode<C>::collectNodes(nodes);
+}
+
+template <class C>
+int BasicNFAQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int cur = pos;
+  int result = pos;
+  for (int i = 0; i < min; ++i) {
+    result = this->call(inner, text, m, cur);
+    if (result <= cur) return result;
+    cur = result;
+  }
+  return result;
+}
+
+template <class C>
+int BasicNFAGreedyQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
+  if (cur == -1) return -1;
+  return matchGreedy(text, m, cur, this->min);
+}
+
+template <class C>
+int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m, int pos,
+                                                 int count) const {
+  if (count >= this->max) return this->callNext(text, m, pos);
+  int e = this->call(this->inner, text, m, pos);
+  if (e > pos) {
+    // One stack frame per repetition: counted like a node call.
+    if (!this->enter(m)) return -1;
+    int r = matchGreedy(text, m, e, count + 1);
+    this->leave(m);
+    if (r != -1) return r;
+    if (this->overflowed(m)) return -1;
+  }
+  return this->callNext(text, m, pos);
+}
+
+template <class C>
+int BasicNFALazyQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
+  if (cur == -1) return -1;
+  for (int i = this->min; i < this->max; ++i) {
+    int r = this->callNext(text, m, cur);
+    if (r != -1) return r;
+    int d = this->call(this->inner, text, m, cur);
+    if (d <= cur) return -1;
+    cur = d;
+  }
+  return this->callNext(text, m, cur);
+}
+
+template <class C>
+int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
+  if (cur == -1) return -1;
+  for (int i = this->min; i < this->max; ++i) {
+    int d = this->call(this->inner, text, m, cur);
+    if (d <= cur) return this->callNext(text, m, cur);
+    cur = d;
+  }
+  return this->callNext(text, m, cur);
+}
+
+#define ZRN_INSTANTIATE_QUANTIFIERS(C)              \
+  template class BasicNFAQuantifierNode<C>;         \
+  template class BasicNFAGreedyQuantifierNode<C>;   \
+  template class BasicNFALazyQuantifierNode<C>;     \
+  template class BasicNFAPossessiveQuantifierNode<C>;
+
+ZRN_INSTANTIATE_QUANTIFIERS(char)
+ZRN_INSTANTIATE_QUANTIFIERS(wchar_t)

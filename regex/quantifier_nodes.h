@@ -63,6 +63,17 @@ class BasicNFAPossessiveQuantifierNode : public BasicNFAQuantifierNode<CharT> {
   void dump(int indent) const;
 };
 
+
+// The diagnostic dump exists for the narrow family only.
+template <>
+void BasicNFAQuantifierNode<char>::dump(int indent) const;
+template <>
+void BasicNFAGreedyQuantifierNode<char>::dump(int indent) const;
+template <>
+void BasicNFALazyQuantifierNode<char>::dump(int indent) const;
+template <>
+void BasicNFAPossessiveQuantifierNode<char>::dump(int indent) const;
+
 using NFAQuantifierNode = BasicNFAQuantifierNode<char>;
 using NFAQuantifierUNode = BasicNFAQuantifierNode<wchar_t>;
 using NFAGreedyQuantifierNode = BasicNFAGreedyQuantifierNode<char>;
