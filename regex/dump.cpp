@@ -157,6 +157,16 @@ void NFAPossessiveQuantifierNode::dump(int indent) const {
 ZRN_INDEX_DUMP(BasicNFAGroupHeadNode, "NFAGroupHeadNode")
 ZRN_INDEX_DUMP(BasicNFAGroupTailNode, "NFAGroupTailNode")
 ZRN_INDEX_DUMP(BasicNFAReferenceNode, "NFAReferenceNode")
+ZRN_INDEX_DUMP(BasicNFAGroupLoopPrologueNode, "NFAGroupLoopPrologueNode")
+
+// The loop's inner chain is not printed: it runs back into the loop.
+template <>
+void NFAGroupLoopNode::dump(int indent) const {
+  Lead(indent, "NFAGroupLoopNode");
+  const char* kind = type == kGreedy ? "greedy" : type == kReluctant ? "reluctant" : "possessive";
+  std::printf("(gi=%d, min=%d, max=%d, type=%s)\n", gi, min, max, kind);
+  Successor(next, indent);
+}
 
 template <>
 void NFAOrNode::dump(int indent) const {

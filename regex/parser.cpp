@@ -1,6 +1,7 @@
 // Compile and the recursive-descent parser: one parse level per call, its
-// atoms, the anchors and back references it reads itself, registered
-// sub-patterns, quantifiers after atoms, and the syntax-error report.
+// atoms, the anchors and back references it reads itself, groups with their
+// prefixes and inline flags, alternation, registered sub-patterns,
+// quantifiers, and the syntax-error report.
 #include <climits>
 
 #include "regex/group_nodes.h"
@@ -85,17 +86,85 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
   const int len = static_cast<int>(pattern.size());
   int index = groupCount++;
   const unsigned long entryFlags = flags;
+  // What the level is, and so what its ")" builds.
+  enum class Kind { kPlain, kGroup, kLookAhead, kAtomic, kAlternative };
+  Kind kind = Kind::kPlain;
+  bool lookPositive = false;
+  bool headed = false;
   Node* start = nullptr;
   if (!inGroup) {
     start = registerNode(new BasicNFASubStartNode<C>());
     if (inAlternation) --groupCount;
+  } else if (inAlternation) {
+    --groupCount;
+    index = groupIndex;
+    headed = groupHeaded;
+    kind = Kind::kAlternative;
+    start = groupHeaded ? static_cast<Node*>(new BasicNFAGroupHeadNode<C>(groupIndex))
+                        : static_cast<Node*>(new BasicNFASubStartNode<C>());
+    registerNode(start);
+  } else if (cursor < len && pattern[cursor] == C('?')) {
+    ++cursor;
+    --groupCount;
+    C p0 = cursor < len ? pattern[cursor] : C(0);
+    C p1 = cursor + 1 < len ? pattern[cursor + 1] : C(0);
+    if (cursor < len && (p0 == C('=') || p0 == C('!'))) {
+      ++cursor;
+      kind = Kind::kLookAhead;
+      lookPositive = p0 == C('=');
+    } else if (cursor + 1 < len && p0 == C('<') && (p1 == C('=') || p1 == C('!'))) {
+      cursor += 2;
+      return parseLookBehind(p1 == C('='), outTail);
+    } else if (cursor < len && p0 == C('>')) {
+      ++cursor;
+      kind = Kind::kAtomic;
+    } else {
+      // A flag list, possibly empty, ended by ":" (a non-capturing group, "(?:"
+      // among them, with those flags)
+      // or by ")" (the flags hold to the end of the enclosing level).
+      bool clearing = false;
+      while (kind == Kind::kPlain) {
+        if (cursor >= len) {
+          raiseError();
+          return nullptr;
+        }
+        C f = pattern[cursor];
+        unsigned long bit = f == C('i')   ? IGNORE_CASE
+                            : f == C('m') ? LINE_ANCHORS
+                            : f == C('s') ? DOT_ANY
+                            : f == C('d') ? LF_ONLY
+                                          : 0;
+        if (bit != 0) {
+          flags = clearing ? flags & ~bit : flags | bit;
+          ++cursor;
+        } else if (f == C('-') && !clearing) {
+          clearing = true;
+          ++cursor;
+        } else if (f == C(':')) {
+          ++cursor;
+          kind = Kind::kGroup;
+        } else if (f == C(')')) {
+          ++cursor;
+          Node* placeholder = registerNode(new BasicNFALookBehindNode<C>(String(), true));
+          if (outTail != nullptr) *outTail = placeholder;
+          return placeholder;
+        } else {
+          raiseError();
+          return nullptr;
+        }
+      }
+    }
+    if (kind == Kind::kGroup) {
+      index = --nonCapCount;
+      headed = true;
+      start = registerNode(new BasicNFAGroupHeadNode<C>(index));
+    } else {
+      start = registerNode(new BasicNFASubStartNode<C>());
+    }
   } else {
-    // Group levels come with the group parser.
-    (void)index;
-    (void)groupIndex;
-    (void)groupHeaded;
-    raiseError();
-    return nullptr;
+    kind = Kind::kGroup;
+    headed = true;
+    start = registerNode(new BasicNFAGroupHeadNode<C>(index));
   }
   Node* head = start;
   Node* tail = start;
@@ -163,14 +232,67 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         }
         break;
       }
-      case C('('):
-      case C('|'):
-        // Groups and alternation come with the group parser.
-        raiseError();
+      case C('('): {
+        Node* groupTail = nullptr;
+        Node* group = parse(true, false, &groupTail, 0, false);
+        if (group == nullptr) {
+          raiseError();
+        } else {
+          tail->next = group;
+          tail = groupTail;
+        }
         break;
-      case C(')'):
-        raiseError();
+      }
+      case C('|'): {
+        tail->next = registerNode(new BasicNFAAcceptNode<C>());
+        tail = tail->next;
+        Node* two = parse(inGroup, true, nullptr, index, headed);
+        if (two == nullptr) break;
+        Node* one = head;
+        head = registerNode(new BasicNFAOrNode<C>(one, two));
+        // Both branches end in one joining accept node that continues the chain.
+        Node* e1 = one;
+        while (e1->next != nullptr) e1 = e1->next;
+        Node* e2 = two;
+        while (e2->next != nullptr) e2 = e2->next;
+        Node* join = registerNode(new BasicNFAAcceptNode<C>());
+        e2->next = join;
+        e1->next = join;
+        tail = join;
         break;
+      }
+      case C(')'): {
+        if (!inGroup) {
+          raiseError();
+          break;
+        }
+        if (kind == Kind::kAlternative) {
+          --cursor;  // the group's own level reads the ")"
+          tail->next = registerNode(new BasicNFAAcceptNode<C>());
+          flags = entryFlags;
+          return head;
+        }
+        if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
+          tail->next = registerNode(new BasicNFAAcceptNode<C>());
+          flags = entryFlags;
+          Node* n = kind == Kind::kLookAhead
+                        ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
+                        : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
+          registerNode(n);
+          if (outTail != nullptr) *outTail = n;
+          return n;
+        }
+        Node* groupTail = registerNode(new BasicNFAGroupTailNode<C>(index));
+        tail->next = groupTail;
+        if (outTail != nullptr) *outTail = groupTail;
+        Node* loop = parseGroupQuantifier(head, groupTail, index);
+        if (loop != nullptr) {
+          head = loop;
+          if (outTail != nullptr) *outTail = loop->next;
+        }
+        flags = entryFlags;
+        return head;
+      }
       case C('{'): {
         Node* subTail = nullptr;
         Node* first = parseNamedPattern(&subTail);
@@ -377,6 +499,66 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
   return registerNode(q);
 }
 
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node* head, Node* tail,
+                                                                      int gi) {
+  const int len = static_cast<int>(pattern.size());
+  if (cursor >= len) return nullptr;
+  C c = pattern[cursor];
+  int min = 0;
+  int max = 0;
+  if (c == C('*') || c == C('+') || c == C('?')) {
+    min = c == C('+') ? 1 : 0;
+    max = c == C('?') ? 1 : INT_MAX;
+    ++cursor;
+  } else if (c == C('{')) {
+    if (!parseBounds(&min, &max)) return nullptr;
+  } else {
+    return nullptr;
+  }
+  int type = BasicNFAGroupLoopNode<C>::kGreedy;
+  if (cursor < len && pattern[cursor] == C('+')) {
+    ++cursor;
+    type = BasicNFAGroupLoopNode<C>::kPossessive;
+  } else if (cursor < len && pattern[cursor] == C('?')) {
+    ++cursor;
+    type = BasicNFAGroupLoopNode<C>::kReluctant;
+  }
+  Node* prologue = registerNode(new BasicNFAGroupLoopPrologueNode<C>(gi));
+  Node* loop = registerNode(new BasicNFAGroupLoopNode<C>(head, min, max, gi, type));
+  prologue->next = loop;
+  tail->next = loop;
+  return prologue;
+}
+
+template <class C>
+typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, Node** outTail) {
+  const int len = static_cast<int>(pattern.size());
+  String literal;
+  while (cursor < len && pattern[cursor] != C(')')) {
+    C c = pattern[cursor++];
+    if (c == C('\\')) {
+      // Room is needed for the escaped character and the closing ")".
+      if (len - cursor < 2) {
+        raiseError();
+        Node* blank = registerNode(new BasicNFACharNode<C>(C(' ')));
+        if (outTail != nullptr) *outTail = blank;
+        return blank;
+      }
+      c = pattern[cursor++];
+    }
+    literal += c;
+  }
+  if (cursor < len) {
+    ++cursor;
+  } else {
+    raiseError();
+  }
+  Node* node = registerNode(new BasicNFALookBehindNode<C>(literal, positive));
+  if (outTail != nullptr) *outTail = node;
+  return node;
+}
+
 #define ZRN_INSTANTIATE_PARSER(C)                                                             \
   template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);          \
   template void BasicPattern<C>::raiseError();                                               \
@@ -386,7 +568,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
   template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                \
   template int BasicPattern<C>::parseNumber(int, int) const;                                 \
   template bool BasicPattern<C>::parseBounds(int*, int*);                                    \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);                   \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node*, Node*, int);  \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool, Node**);
 
 ZRN_INSTANTIATE_PARSER(char)
 ZRN_INSTANTIATE_PARSER(wchar_t)

@@ -82,11 +82,99 @@ int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, i
   return this->callNext(text, m, cur);
 }
 
+template <class C>
+int BasicNFAGroupLoopPrologueNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int& count = this->loopCountOf(m, gi);
+  int& snap = this->loopSnapshotOf(m, gi);
+  int& lp = this->loopPositionOf(m, gi);
+  const int savedCount = count;
+  const int savedSnap = snap;
+  const int savedLp = lp;
+  count = 0;
+  snap = 0;
+  lp = -1;
+  int r = this->callNext(text, m, pos);
+  if (r < 0) {
+    count = savedCount;
+    snap = savedSnap;
+    lp = savedLp;
+  }
+  return r;
+}
+
+template <class C>
+void BasicNFAGroupLoopNode<C>::collectNodes(NodeSet& nodes) {
+  if (inner != nullptr) inner->collectNodes(nodes);
+  BasicNFANode<C>::collectNodes(nodes);
+}
+
+template <class C>
+int BasicNFAGroupLoopNode<C>::match(const String& text, Matcher& m, int pos) const {
+  int& count = this->loopCountOf(m, gi);
+  int& lp = this->loopPositionOf(m, gi);
+  int& snap = this->loopSnapshotOf(m, gi);
+  const bool progress = lp < pos;
+  if (progress && count < min) {
+    ++count;
+    const int savedLp = lp;
+    lp = pos;
+    int r = this->call(inner, text, m, pos);
+    if (r < 0) {
+      lp = savedLp;
+      --count;
+    }
+    return r;
+  }
+  if (!progress || count >= max) return this->callNext(text, m, pos);
+  const int savedLp = lp;
+  switch (type) {
+    case kGreedy: {
+      lp = pos;
+      ++count;
+      int r = this->call(inner, text, m, pos);
+      if (r >= 0) return r;
+      --count;
+      lp = savedLp;
+      return this->callNext(text, m, pos);
+    }
+    case kReluctant: {
+      int r = this->callNext(text, m, pos);
+      if (r >= 0) return r;
+      lp = pos;
+      ++count;
+      r = this->call(inner, text, m, pos);
+      if (r < 0) {
+        --count;
+        lp = savedLp;
+      }
+      return r;
+    }
+    case kPossessive: {
+      // Only the deepest step, whose iteration failed outright, still finds
+      // its own snapshot and tries the rest; the steps above it fail.
+      snap = count;
+      lp = pos;
+      ++count;
+      int r = this->call(inner, text, m, pos);
+      if (r < 0) {
+        --count;
+        lp = savedLp;
+        if (count == snap) return this->callNext(text, m, pos);
+      }
+      return r;
+    }
+    default:
+      return -1;
+  }
+}
+
 #define ZRN_INSTANTIATE_QUANTIFIERS(C)              \
   template class BasicNFAQuantifierNode<C>;         \
   template class BasicNFAGreedyQuantifierNode<C>;   \
   template class BasicNFALazyQuantifierNode<C>;     \
-  template class BasicNFAPossessiveQuantifierNode<C>;
+  template class BasicNFAPossessiveQuantifierNode<C>; \
+  template class BasicNFAGroupLoopPrologueNode<C>;    \
+  template class BasicNFAGroupLoopNode<C>;
 
 ZRN_INSTANTIATE_QUANTIFIERS(char)
 ZRN_INSTANTIATE_QUANTIFIERS(wchar_t)

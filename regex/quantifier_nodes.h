@@ -1,5 +1,6 @@
-// Repetition of a single atom: the quantifier node base (the mandatory
-// repetitions) and its greedy, lazy and possessive kinds, narrow and wide.
+// Repetition: the quantifier node base over a single atom (the mandatory
+// repetitions) with its greedy, lazy and possessive kinds, and the two nodes
+// that loop over a quantified group, narrow and wide.
 //
 // The repeated atom is the start of the inner sub-chain, which ends with an
 // accept node without successor (added by the constructor), so matching at
@@ -64,6 +65,42 @@ class BasicNFAPossessiveQuantifierNode : public BasicNFAQuantifierNode<CharT> {
 };
 
 
+// Sets up a quantified group's loop state at the group's index; the saved
+// values come back when the rest of the match fails.
+template <class CharT>
+class BasicNFAGroupLoopPrologueNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  explicit BasicNFAGroupLoopPrologueNode(int index) : gi(index) {}
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  int gi;
+};
+
+// Repeats a group whose tail leads back here; inner(p) thus covers the rest
+// of the whole pattern. An iteration that consumes nothing ends the loop.
+template <class CharT>
+class BasicNFAGroupLoopNode : public BasicNFANode<CharT> {
+ public:
+  using typename BasicNFANode<CharT>::String;
+  using typename BasicNFANode<CharT>::Matcher;
+  using typename BasicNFANode<CharT>::NodeSet;
+  static constexpr int kGreedy = 0;
+  static constexpr int kReluctant = 1;
+  static constexpr int kPossessive = 2;
+  BasicNFAGroupLoopNode(BasicNFANode<CharT>* body, int minimum, int maximum, int index, int kind)
+      : gi(index), min(minimum), max(maximum), type(kind), inner(body) {}
+  void collectNodes(NodeSet& nodes) override;
+  int match(const String& text, Matcher& matcher, int pos) const override;
+  void dump(int indent) const;
+  int gi;
+  int min;
+  int max;
+  int type;
+  BasicNFANode<CharT>* inner;
+};
+
 // The diagnostic dump exists for the narrow family only.
 template <>
 void BasicNFAQuantifierNode<char>::dump(int indent) const;
@@ -73,7 +110,15 @@ template <>
 void BasicNFALazyQuantifierNode<char>::dump(int indent) const;
 template <>
 void BasicNFAPossessiveQuantifierNode<char>::dump(int indent) const;
+template <>
+void BasicNFAGroupLoopPrologueNode<char>::dump(int indent) const;
+template <>
+void BasicNFAGroupLoopNode<char>::dump(int indent) const;
 
+using NFAGroupLoopPrologueNode = BasicNFAGroupLoopPrologueNode<char>;
+using NFAGroupLoopPrologueUNode = BasicNFAGroupLoopPrologueNode<wchar_t>;
+using NFAGroupLoopNode = BasicNFAGroupLoopNode<char>;
+using NFAGroupLoopUNode = BasicNFAGroupLoopNode<wchar_t>;
 using NFAQuantifierNode = BasicNFAQuantifierNode<char>;
 using NFAQuantifierUNode = BasicNFAQuantifierNode<wchar_t>;
 using NFAGreedyQuantifierNode = BasicNFAGreedyQuantifierNode<char>;

@@ -214,7 +214,9 @@ TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
   const std::basic_string<C> mib(1 << 20, C('a'));
   // Greedy repetitions recurse once per repetition; these reach the bound
   // at every start position, so a search stops at the first one.
-  const char* const patterns[] = {".*", "[a-z]{0,2000000}b", "a+$", "\\w*\\d"};
+  const char* const patterns[] = {".*",        "[a-z]{0,2000000}b", "a+$",   "\\w*\\d",
+                                  "(a)*",      "(?:a|b)*c",         "(a)+?$", "(?:a)*+b",
+                                  "(?>a*)b*c", "(a|b)*(a)\\2"};
   for (const char* pattern : patterns) {
     SCOPED_TRACE(pattern);
     PatternPtr<C> p = Compile<C>(pattern);
@@ -230,6 +232,134 @@ TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
     EXPECT_FALSE(whole);
     EXPECT_FALSE(found);
   }
+}
+
+struct GroupCase {
+  const char* pattern;
+  unsigned long flags;
+  const char* text;
+  bool matches;
+  int group;  // a group to check after a match, -1 for none
+  int start;
+  int end;
+};
+
+// Groups, alternation, look-around, back references, group loops and inline
+// flags, whole-text matches.
+TYPED_TEST(EngineInternals, GroupsAndAlternation) {
+  using C = TypeParam;
+  const GroupCase cases[] = {
+      {"(a)b|ac", 0, "ac", true, 1, -1, -1},
+      {"(a|b)", 0, "b", true, 1, 0, 1},
+      {"(a|b|c)d", 0, "cd", true, 1, 0, 1},
+      {"(a|b|c)d", 0, "b", false, -1, 0, 0},
+      {"a|b|c", 0, "c", true, 0, 0, 1},
+      {"(?:x|a*|c)ab", 0, "aab", false, -1, 0, 0},
+      {"(?:a*|x)ab", 0, "aab", true, -1, 0, 0},
+      {"x(?:a|bc|b)c", 0, "xbc", true, -1, 0, 0},
+      {"(a(b)|c)", 0, "c", true, 2, -1, -1},
+      {"(a(?:b)(e))", 0, "abe", true, 2, 2, 3},
+      {"(x)|(y)", 0, "y", true, 2, 0, 1},
+      {"a(?=b)b", 0, "ab", true, -1, 0, 0},
+      {"a(?=b)", 0, "ab", false, -1, 0, 0},
+      {"(?!a).", 0, "a", false, -1, 0, 0},
+      {"(?=(a))b|a", 0, "a", true, 1, 0, 1},
+      {"a(?<=a)b", 0, "ab", true, -1, 0, 0},
+      {"a(?<!a)b", 0, "ab", false, -1, 0, 0},
+      {"(?<!a)b", 0, "b", true, -1, 0, 0},
+      {"a(?<=A)b", BasicPattern<C>::IGNORE_CASE, "ab", false, -1, 0, 0},
+      {"a(?<=\\d)", 0, "a", false, -1, 0, 0},
+      {"(a)\\1", BasicPattern<C>::IGNORE_CASE, "aA", false, -1, 0, 0},
+      {"(a*)b\\1", 0, "aabaa", true, 1, 0, 2},
+      {"(a*)b\\1", 0, "aaba", false, -1, 0, 0},
+      {"\\1(a)", 0, "a", true, 1, 0, 1},
+      {"(a)\\2", 0, "a", true, -1, 0, 0},
+      {"(?:a){1,2}+a", 0, "aa", true, -1, 0, 0},
+      {"(?:a)++a", 0, "aaa", false, -1, 0, 0},
+      {"(a?){3}b", 0, "ab", true, 1, 1, 1},
+      {"(a)*", 0, "aaa", true, 1, 2, 3},
+      {"(a)*", 0, "", true, 1, -1, -1},
+      {"(a*)*b", 0, "b", true, 1, 0, 0},
+      {"(a)*?a", 0, "aaa", true, 1, 1, 2},
+      {"(?>a+)a", 0, "aa", false, -1, 0, 0},
+      {"(?>a+)b", 0, "aab", true, -1, 0, 0},
+      {"(?>ab|a)b", 0, "ab", false, -1, 0, 0},
+      {"(?i)ab", 0, "AB", true, -1, 0, 0},
+      {"a(?i)b", 0, "AB", false, -1, 0, 0},
+      {"(?i:a)b", 0, "AB", false, -1, 0, 0},
+      {"((?i)a)b", 0, "Ab", true, -1, 0, 0},
+      {"(a|(?i)b)c", 0, "BC", false, -1, 0, 0},
+      {"(?i-i)a", 0, "A", false, -1, 0, 0},
+      {"(?)a", 0, "a", true, -1, 0, 0},
+      {"(?s:.)", 0, "\n", true, -1, 0, 0},
+      {".*(\\d+\\.\\d+\\.\\d+\\.\\d+).*", BasicPattern<C>::DOT_ANY, "BIOS 10.2.3.4 x", true, 1, 6,
+       13},
+  };
+  for (const GroupCase& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, c.flags, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern, c.flags);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    ASSERT_EQ(m->matches(), c.matches);
+    if (c.matches && c.group >= 0) {
+      EXPECT_EQ(m->groupStart(c.group), c.start);
+      EXPECT_EQ(m->groupEnd(c.group), c.end);
+    }
+  }
+  // "(x|y)(z)" numbers its groups 1 and 2 and has three capture slots.
+  PatternPtr<C> p = Compile<C>("(x|y)(z)");
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(PatternInternals<C>::groupCount(p.get()), 3);
+}
+
+TYPED_TEST(EngineInternals, GroupSyntaxErrors) {
+  using C = TypeParam;
+  const std::string meta = "Syntax Error near here. Possible unescaped meta character.\n";
+  const std::string plain = "Syntax Error near here. \n";
+  auto R = [](const std::string& pattern, int blanks, const std::string& message) {
+    return pattern + "\n" + std::string(blanks, ' ') + "^\n" + message;
+  };
+  struct ErrorCase {
+    const char* pattern;
+    std::string report;
+  };
+  const ErrorCase cases[] = {
+      {"(?x)", R("(?x)", 1, meta) + R("(?x)", 1, meta)},
+      {"(?i", R("(?i", 2, plain) + R("(?i", 2, plain)},
+      {"(a", R("(a", 1, plain) + R("(a", 1, plain)},
+      {"((a", R("((a", 2, plain) + R("((a", 2, plain) + R("((a", 2, plain) + R("((a", 2, plain)},
+      {"(?<=ab", R("(?<=ab", 5, plain)},
+      {"(?=a)*", R("(?=a)*", 5, meta)},
+      {"(?<=a)?", R("(?<=a)?", 6, meta)},
+      {"a|*", R("a|*", 2, meta)},
+      {"(?i--i)", R("(?i--i)", 3, plain) + R("(?i--i)", 3, plain)},
+  };
+  for (const ErrorCase& e : cases) {
+    SCOPED_TRACE(e.pattern);
+    PatternPtr<C> p;
+    std::string report = StderrOf([&] { p = Compile<C>(e.pattern); });
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(report, e.report);
+  }
+}
+
+TEST(NarrowPrint, DumpsOneLinePerNode) {
+  PatternPtr<char> p = Compile<char>("ab[c]x{2}");
+  ASSERT_NE(p, nullptr);
+  testing::internal::CaptureStdout();
+  p->print();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Pattern(ab[c]x{2}):\n"
+            "  12NFAStartNode\n"
+            "  15NFASubStartNode\n"
+            "  11NFACharNode(0x61)\n"
+            "  11NFACharNode(0x62)\n"
+            "  12NFAClassNode(1 vals, inv=false)\n"
+            "  23NFAGreedyQuantifierNode(min=2, max=2)\n"
+            "    inner\n"
+            "      11NFACharNode(0x78)\n"
+            "      13NFAAcceptNode\n"
+            "  10NFAEndNode\n");
 }
 
 }  // namespace
