@@ -62,8 +62,8 @@ bool isMember(const std::map<char, bool>& vals, int c) {
 
 // Walks low..high and hands each run of members to appendClassRun; runs
 // never cross the range's ends.
-void appendClassRuns(const std::map<char, bool>& vals, int low, int high, bool asHex,
-                     bool collapse, size_t* at) {
+void appendClassRuns(const std::map<char, bool>& vals, int low, int high, bool asHex, bool collapse,
+                     size_t* at) {
   int c = low;
   while (c <= high) {
     if (!isMember(vals, c)) {

@@ -49,9 +49,8 @@ std::basic_string<C> Punct() {
 // Sorted copy, ascending by unsigned character value.
 template <class C>
 std::basic_string<C> Sorted(std::basic_string<C> s) {
-  std::sort(s.begin(), s.end(), [](C a, C b) {
-    return RegexTraits<C>::value(a) < RegexTraits<C>::value(b);
-  });
+  std::sort(s.begin(), s.end(),
+            [](C a, C b) { return RegexTraits<C>::value(a) < RegexTraits<C>::value(b); });
   return s;
 }
 
@@ -389,7 +388,8 @@ typename BasicPattern<C>::String BasicPattern<C>::classUnion(String a, String b)
   size_t i = 0;
   size_t j = 0;
   while (i < a.size() || j < b.size()) {
-    if (j >= b.size() || (i < a.size() && RegexTraits<C>::value(a[i]) < RegexTraits<C>::value(b[j]))) {
+    if (j >= b.size() ||
+        (i < a.size() && RegexTraits<C>::value(a[i]) < RegexTraits<C>::value(b[j]))) {
       out += a[i++];
     } else if (i >= a.size() || RegexTraits<C>::value(b[j]) < RegexTraits<C>::value(a[i])) {
       out += b[j++];
@@ -423,17 +423,17 @@ typename BasicPattern<C>::String BasicPattern<C>::classIntersection(String a, St
   return out;
 }
 
-#define ZRN_INSTANTIATE_CLASSES(C)                                                   \
-  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*);      \
-  template BasicPattern<C>::String BasicPattern<C>::parseHex();                     \
-  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                   \
-  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();              \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                    \
-  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);             \
-  template BasicPattern<C>::String BasicPattern<C>::parseClass();                   \
-  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);               \
+#define ZRN_INSTANTIATE_CLASSES(C)                                                        \
+  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*);            \
+  template BasicPattern<C>::String BasicPattern<C>::parseHex();                           \
+  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                         \
+  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();                    \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                          \
+  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);                   \
+  template BasicPattern<C>::String BasicPattern<C>::parseClass();                         \
+  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);                     \
   template BasicPattern<C>::String BasicPattern<C>::classComplement(const String&) const; \
-  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);     \
+  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);           \
   template BasicPattern<C>::String BasicPattern<C>::classIntersection(String, String);
 
 ZRN_INSTANTIATE_CLASSES(char)

@@ -57,9 +57,11 @@ void NFANode::dump(int indent) const {
   Plain(this, indent, "NFANode");
 }
 
-#define ZRN_PLAIN_DUMP(Class, Name) \
-  template <>                       \
-  void Class<char>::dump(int indent) const { Plain(this, indent, Name); }
+#define ZRN_PLAIN_DUMP(Class, Name)          \
+  template <>                                \
+  void Class<char>::dump(int indent) const { \
+    Plain(this, indent, Name);               \
+  }
 
 ZRN_PLAIN_DUMP(BasicNFAStartNode, "NFAStartNode")
 ZRN_PLAIN_DUMP(BasicNFAEndNode, "NFAEndNode")
@@ -146,12 +148,12 @@ void NFAPossessiveQuantifierNode::dump(int indent) const {
   QuantifierDump(this, indent, "NFAPossessiveQuantifierNode");
 }
 
-#define ZRN_INDEX_DUMP(Class, Name)                  \
-  template <>                                        \
-  void Class<char>::dump(int indent) const {         \
-    Lead(indent, Name);                              \
-    std::printf("(gi=%d)\n", gi);                    \
-    Successor(next, indent);                         \
+#define ZRN_INDEX_DUMP(Class, Name)          \
+  template <>                                \
+  void Class<char>::dump(int indent) const { \
+    Lead(indent, Name);                      \
+    std::printf("(gi=%d)\n", gi);            \
+    Successor(next, indent);                 \
   }
 
 ZRN_INDEX_DUMP(BasicNFAGroupHeadNode, "NFAGroupHeadNode")

@@ -68,18 +68,18 @@ int BasicNFAReferenceNode<C>::match(const String& text, Matcher& m, int pos) con
   if (s == -1 || e <= s) return this->callNext(text, m, pos);
   int len = e - s;
   if (pos + len > static_cast<int>(text.size())) return -1;
-  if (text.compare(static_cast<size_t>(pos), static_cast<size_t>(len), text,
-                   static_cast<size_t>(s), static_cast<size_t>(len)) != 0) {
+  if (text.compare(static_cast<size_t>(pos), static_cast<size_t>(len), text, static_cast<size_t>(s),
+                   static_cast<size_t>(len)) != 0) {
     return -1;
   }
   return this->callNext(text, m, pos + len);
 }
 
-#define ZRN_INSTANTIATE_GROUP_NODES(C)     \
-  template class BasicNFAGroupHeadNode<C>; \
-  template class BasicNFAGroupTailNode<C>; \
-  template class BasicNFAOrNode<C>;        \
-  template class BasicNFALookAheadNode<C>; \
+#define ZRN_INSTANTIATE_GROUP_NODES(C)      \
+  template class BasicNFAGroupHeadNode<C>;  \
+  template class BasicNFAGroupTailNode<C>;  \
+  template class BasicNFAOrNode<C>;         \
+  template class BasicNFALookAheadNode<C>;  \
   template class BasicNFALookBehindNode<C>; \
   template class BasicNFAReferenceNode<C>;
 

@@ -55,8 +55,7 @@ class BasicNFALookAheadNode : public BasicNFANode<CharT> {
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
   using typename BasicNFANode<CharT>::NodeSet;
-  BasicNFALookAheadNode(BasicNFANode<CharT>* body, bool positive)
-      : pos(positive), inner(body) {}
+  BasicNFALookAheadNode(BasicNFANode<CharT>* body, bool positive) : pos(positive), inner(body) {}
   void collectNodes(NodeSet& nodes) override;
   int match(const String& text, Matcher& matcher, int position) const override;
   void dump(int indent) const;
@@ -90,7 +89,6 @@ class BasicNFAReferenceNode : public BasicNFANode<CharT> {
   void dump(int indent) const;
   int gi;
 };
-
 
 // The diagnostic dump exists for the narrow family only.
 template <>

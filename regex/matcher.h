@@ -83,8 +83,7 @@ class BasicMatcher {
   String text;
   // Each array holds groupCount + nonCapCount values and is addressed by group
   // index from -nonCapCount to groupCount - 1 through the shifted pointers.
-  std::vector<int> startsStore, endsStore, loopCountsStore, loopPositionsStore,
-      loopSnapshotsStore;
+  std::vector<int> startsStore, endsStore, loopCountsStore, loopPositionsStore, loopSnapshotsStore;
   int* starts;
   int* ends;
   int* loopCounts;

@@ -236,23 +236,23 @@ int BasicNFAEndOfMatchNode<C>::match(const String& text, Matcher& m, int pos) co
   return this->callNext(text, m, pos);
 }
 
-#define ZRN_INSTANTIATE_NODES(C)               \
-  template class BasicNFANode<C>;              \
-  template class BasicNFACharNode<C>;          \
-  template class BasicNFACICharNode<C>;        \
-  template class BasicNFAClassNode<C>;         \
-  template class BasicNFACIClassNode<C>;       \
-  template class BasicNFAQuoteNode<C>;         \
-  template class BasicNFACIQuoteNode<C>;       \
-  template class BasicNFAStartNode<C>;         \
-  template class BasicNFAEndNode<C>;           \
-  template class BasicNFAAcceptNode<C>;        \
-  template class BasicNFASubStartNode<C>;      \
-  template class BasicNFAStartOfLineNode<C>;   \
-  template class BasicNFAEndOfLineNode<C>;     \
-  template class BasicNFAStartOfInputNode<C>;  \
-  template class BasicNFAEndOfInputNode<C>;    \
-  template class BasicNFAWordBoundaryNode<C>;  \
+#define ZRN_INSTANTIATE_NODES(C)              \
+  template class BasicNFANode<C>;             \
+  template class BasicNFACharNode<C>;         \
+  template class BasicNFACICharNode<C>;       \
+  template class BasicNFAClassNode<C>;        \
+  template class BasicNFACIClassNode<C>;      \
+  template class BasicNFAQuoteNode<C>;        \
+  template class BasicNFACIQuoteNode<C>;      \
+  template class BasicNFAStartNode<C>;        \
+  template class BasicNFAEndNode<C>;          \
+  template class BasicNFAAcceptNode<C>;       \
+  template class BasicNFASubStartNode<C>;     \
+  template class BasicNFAStartOfLineNode<C>;  \
+  template class BasicNFAEndOfLineNode<C>;    \
+  template class BasicNFAStartOfInputNode<C>; \
+  template class BasicNFAEndOfInputNode<C>;   \
+  template class BasicNFAWordBoundaryNode<C>; \
   template class BasicNFAEndOfMatchNode<C>;
 
 ZRN_INSTANTIATE_NODES(char)

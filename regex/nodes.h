@@ -261,7 +261,6 @@ class BasicNFAEndOfMatchNode : public BasicNFANode<CharT> {
   void dump(int indent) const;
 };
 
-
 // The diagnostic dump exists for the narrow family only.
 template <>
 void BasicNFANode<char>::dump(int indent) const;

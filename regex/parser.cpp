@@ -33,9 +33,8 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
   if ((flags & LITERAL_TEXT) != 0) {
     // No parsing at all: the whole text is one literal.
     p->head = p->registerNode(new BasicNFAStartNode<C>());
-    Node* quote = (flags & IGNORE_CASE) != 0
-                      ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(text))
-                      : static_cast<Node*>(new BasicNFAQuoteNode<C>(text));
+    Node* quote = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(text))
+                                             : static_cast<Node*>(new BasicNFAQuoteNode<C>(text));
     p->head->next = p->registerNode(quote);
     quote->next = p->registerNode(new BasicNFAEndNode<C>());
     p->groupCount = 1;
@@ -175,13 +174,13 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
     if (error) return nullptr;
     switch (ch) {
       case C('^'):
-        atom = (flags & LINE_ANCHORS) != 0
-                   ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
-                   : static_cast<Node*>(new BasicNFAStartOfInputNode<C>());
+        atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
+                                           : static_cast<Node*>(new BasicNFAStartOfInputNode<C>());
         break;
       case C('$'):
-        atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAEndOfLineNode<C>())
-                                           : static_cast<Node*>(new BasicNFAEndOfInputNode<C>(false));
+        atom = (flags & LINE_ANCHORS) != 0
+                   ? static_cast<Node*>(new BasicNFAEndOfLineNode<C>())
+                   : static_cast<Node*>(new BasicNFAEndOfInputNode<C>(false));
         break;
       case C('.'): {
         String members;
@@ -275,9 +274,10 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
           tail->next = registerNode(new BasicNFAAcceptNode<C>());
           flags = entryFlags;
-          Node* n = kind == Kind::kLookAhead
-                        ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
-                        : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
+          Node* n =
+              kind == Kind::kLookAhead
+                  ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
+                  : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
           registerNode(n);
           if (outTail != nullptr) *outTail = n;
           return n;
@@ -559,7 +559,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   return node;
 }
 
-#define ZRN_INSTANTIATE_PARSER(C)                                                             \
+#define ZRN_INSTANTIATE_PARSER(C)                                                            \
   template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);          \
   template void BasicPattern<C>::raiseError();                                               \
   template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const; \

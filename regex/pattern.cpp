@@ -8,7 +8,8 @@
 template <class C>
 std::map<typename BasicPattern<C>::String, BasicPattern<C>*> BasicPattern<C>::patternCache;
 template <class C>
-std::map<typename BasicPattern<C>::String, std::pair<typename BasicPattern<C>::String, unsigned long>>
+std::map<typename BasicPattern<C>::String,
+         std::pair<typename BasicPattern<C>::String, unsigned long>>
     BasicPattern<C>::registeredPatterns;
 
 template <class C>
@@ -54,8 +55,8 @@ std::vector<typename BasicPattern<C>::String> BasicPattern<C>::findAll(const Str
 
 template <class C>
 std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(const String& text,
-                                                                      bool keepEmpty,
-                                                                      unsigned long limit) {
+                                                                     bool keepEmpty,
+                                                                     unsigned long limit) {
   unsigned long cap = limit == 0 ? 2147483647UL : limit;
   std::vector<String> out;
   int previousEnd = 0;
@@ -65,8 +66,8 @@ std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(const Strin
     int end = matcher->groupEnd(0);
     if (start == end && !keepEmpty) continue;
     if (start != previousEnd || keepEmpty) {
-      out.push_back(text.substr(static_cast<size_t>(previousEnd),
-                                static_cast<size_t>(start - previousEnd)));
+      out.push_back(
+          text.substr(static_cast<size_t>(previousEnd), static_cast<size_t>(start - previousEnd)));
     }
     previousEnd = end;
   }
@@ -103,8 +104,8 @@ bool BasicPattern<C>::matches(const String& pattern, const String& text, unsigne
 
 template <class C>
 std::vector<typename BasicPattern<C>::String> BasicPattern<C>::findAll(const String& pattern,
-                                                                        const String& text,
-                                                                        unsigned long flags) {
+                                                                       const String& text,
+                                                                       unsigned long flags) {
   BasicPattern* p = compile(pattern, flags);
   if (p == nullptr) return {};
   std::vector<String> result = p->findAll(text);
@@ -113,9 +114,11 @@ std::vector<typename BasicPattern<C>::String> BasicPattern<C>::findAll(const Str
 }
 
 template <class C>
-std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(
-    const String& pattern, const String& text, bool keepEmpty, unsigned long limit,
-    unsigned long flags) {
+std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(const String& pattern,
+                                                                     const String& text,
+                                                                     bool keepEmpty,
+                                                                     unsigned long limit,
+                                                                     unsigned long flags) {
   BasicPattern* p = compile(pattern, flags);
   if (p == nullptr) return {};
   std::vector<String> result = p->split(text, keepEmpty, limit);
@@ -124,8 +127,7 @@ std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(
 }
 
 template <class C>
-typename BasicPattern<C>::String BasicPattern<C>::replace(const String& pattern,
-                                                          const String& text,
+typename BasicPattern<C>::String BasicPattern<C>::replace(const String& pattern, const String& text,
                                                           const String& replacement,
                                                           unsigned long flags) {
   BasicPattern* p = compile(pattern, flags);
@@ -137,9 +139,8 @@ typename BasicPattern<C>::String BasicPattern<C>::replace(const String& pattern,
 
 template <class C>
 std::pair<typename BasicPattern<C>::String, int> BasicPattern<C>::findNth(const String& pattern,
-                                                                           const String& text,
-                                                                           int n,
-                                                                           unsigned long flags) {
+                                                                          const String& text, int n,
+                                                                          unsigned long flags) {
   std::pair<String, int> result(String(), -1);
   BasicPattern* p = compile(pattern, flags);
   if (p == nullptr) return result;
@@ -154,8 +155,7 @@ std::pair<typename BasicPattern<C>::String, int> BasicPattern<C>::findNth(const 
 }
 
 template <class C>
-bool BasicPattern<C>::registerName(const String& name, const String& pattern,
-                                   unsigned long flags) {
+bool BasicPattern<C>::registerName(const String& name, const String& pattern, unsigned long flags) {
   BasicPattern* p = compile(pattern, flags);
   if (p == nullptr) return false;
   registeredPatterns[name] = std::make_pair(pattern, flags);

@@ -168,10 +168,10 @@ int BasicNFAGroupLoopNode<C>::match(const String& text, Matcher& m, int pos) con
   }
 }
 
-#define ZRN_INSTANTIATE_QUANTIFIERS(C)              \
-  template class BasicNFAQuantifierNode<C>;         \
-  template class BasicNFAGreedyQuantifierNode<C>;   \
-  template class BasicNFALazyQuantifierNode<C>;     \
+#define ZRN_INSTANTIATE_QUANTIFIERS(C)                \
+  template class BasicNFAQuantifierNode<C>;           \
+  template class BasicNFAGreedyQuantifierNode<C>;     \
+  template class BasicNFALazyQuantifierNode<C>;       \
   template class BasicNFAPossessiveQuantifierNode<C>; \
   template class BasicNFAGroupLoopPrologueNode<C>;    \
   template class BasicNFAGroupLoopNode<C>;

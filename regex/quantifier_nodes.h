@@ -64,7 +64,6 @@ class BasicNFAPossessiveQuantifierNode : public BasicNFAQuantifierNode<CharT> {
   void dump(int indent) const;
 };
 
-
 // Sets up a quantified group's loop state at the group's index; the saved
 // values come back when the rest of the match fails.
 template <class CharT>

@@ -26,7 +26,9 @@ template <>
 struct RegexTraits<char> {
   // Character codes are always taken as unsigned: a byte 0xE9 is 233, never -23.
   static unsigned long value(char c) { return static_cast<unsigned char>(c); }
-  static char fromValue(unsigned long v) { return static_cast<char>(static_cast<unsigned char>(v)); }
+  static char fromValue(unsigned long v) {
+    return static_cast<char>(static_cast<unsigned char>(v));
+  }
   static char fold(char c);
   // Case-insensitive comparison of exactly n characters (a NUL ends it early).
   static bool equalsIgnoreCase(const char* a, const char* b, std::size_t n);
@@ -41,8 +43,12 @@ struct RegexTraits<char> {
 template <>
 struct RegexTraits<wchar_t> {
   // wchar_t is signed on this platform; codes are taken as unsigned 32-bit values.
-  static unsigned long value(wchar_t c) { return static_cast<unsigned long>(static_cast<unsigned int>(c)); }
-  static wchar_t fromValue(unsigned long v) { return static_cast<wchar_t>(static_cast<unsigned int>(v)); }
+  static unsigned long value(wchar_t c) {
+    return static_cast<unsigned long>(static_cast<unsigned int>(c));
+  }
+  static wchar_t fromValue(unsigned long v) {
+    return static_cast<wchar_t>(static_cast<unsigned int>(v));
+  }
   static wchar_t fold(wchar_t c);
   static bool equalsIgnoreCase(const wchar_t* a, const wchar_t* b, std::size_t n);
   static constexpr int kMaxHexDigits = 4;

@@ -1,8 +1,8 @@
 // Text forms of narrow sets and characters used by the diagnostic dump.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "regex/class_printer.h"
 

@@ -1,6 +1,7 @@
 // White-box tests of the engine: the node graphs that compile builds, the
 // set operations on member strings, the choices the engine makes where the
 // syntax leaves one open, and the stack that the depth bound leaves room for.
+#include <gtest/gtest.h>
 #include <pthread.h>
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <string>
 #include <typeinfo>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 #include "regex/quantifier_nodes.h"
@@ -47,23 +46,40 @@ std::vector<std::string> ChainKinds(BasicPattern<C>* p) {
   std::vector<std::string> out;
   for (BasicNFANode<C>* n = PatternInternals<C>::head(p); n != nullptr; n = n->next) {
     const std::type_info& t = typeid(*n);
-    if (t == typeid(BasicNFAStartNode<C>)) out.push_back("start");
-    else if (t == typeid(BasicNFASubStartNode<C>)) out.push_back("substart");
-    else if (t == typeid(BasicNFAEndNode<C>)) out.push_back("end");
-    else if (t == typeid(BasicNFACharNode<C>)) out.push_back("char");
-    else if (t == typeid(BasicNFACICharNode<C>)) out.push_back("cichar");
-    else if (t == typeid(BasicNFAClassNode<C>)) out.push_back("class");
-    else if (t == typeid(BasicNFACIClassNode<C>)) out.push_back("ciclass");
-    else if (t == typeid(BasicNFAQuoteNode<C>)) out.push_back("quote");
-    else if (t == typeid(BasicNFACIQuoteNode<C>)) out.push_back("ciquote");
-    else if (t == typeid(BasicNFAStartOfInputNode<C>)) out.push_back("startinput");
-    else if (t == typeid(BasicNFAEndOfInputNode<C>)) out.push_back("endinput");
-    else if (t == typeid(BasicNFAStartOfLineNode<C>)) out.push_back("startline");
-    else if (t == typeid(BasicNFAEndOfLineNode<C>)) out.push_back("endline");
-    else if (t == typeid(BasicNFAGreedyQuantifierNode<C>)) out.push_back("greedy");
-    else if (t == typeid(BasicNFALazyQuantifierNode<C>)) out.push_back("lazy");
-    else if (t == typeid(BasicNFAPossessiveQuantifierNode<C>)) out.push_back("possessive");
-    else out.push_back("other");
+    if (t == typeid(BasicNFAStartNode<C>))
+      out.push_back("start");
+    else if (t == typeid(BasicNFASubStartNode<C>))
+      out.push_back("substart");
+    else if (t == typeid(BasicNFAEndNode<C>))
+      out.push_back("end");
+    else if (t == typeid(BasicNFACharNode<C>))
+      out.push_back("char");
+    else if (t == typeid(BasicNFACICharNode<C>))
+      out.push_back("cichar");
+    else if (t == typeid(BasicNFAClassNode<C>))
+      out.push_back("class");
+    else if (t == typeid(BasicNFACIClassNode<C>))
+      out.push_back("ciclass");
+    else if (t == typeid(BasicNFAQuoteNode<C>))
+      out.push_back("quote");
+    else if (t == typeid(BasicNFACIQuoteNode<C>))
+      out.push_back("ciquote");
+    else if (t == typeid(BasicNFAStartOfInputNode<C>))
+      out.push_back("startinput");
+    else if (t == typeid(BasicNFAEndOfInputNode<C>))
+      out.push_back("endinput");
+    else if (t == typeid(BasicNFAStartOfLineNode<C>))
+      out.push_back("startline");
+    else if (t == typeid(BasicNFAEndOfLineNode<C>))
+      out.push_back("endline");
+    else if (t == typeid(BasicNFAGreedyQuantifierNode<C>))
+      out.push_back("greedy");
+    else if (t == typeid(BasicNFALazyQuantifierNode<C>))
+      out.push_back("lazy");
+    else if (t == typeid(BasicNFAPossessiveQuantifierNode<C>))
+      out.push_back("possessive");
+    else
+      out.push_back("other");
   }
   return out;
 }
@@ -214,7 +230,7 @@ TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
   const std::basic_string<C> mib(1 << 20, C('a'));
   // Greedy repetitions recurse once per repetition; these reach the bound
   // at every start position, so a search stops at the first one.
-  const char* const patterns[] = {".*",        "[a-z]{0,2000000}b", "a+$",   "\\w*\\d",
+  const char* const patterns[] = {".*",        "[a-z]{0,2000000}b", "a+$",    "\\w*\\d",
                                   "(a)*",      "(?:a|b)*c",         "(a)+?$", "(?:a)*+b",
                                   "(?>a*)b*c", "(a|b)*(a)\\2"};
   for (const char* pattern : patterns) {
@@ -341,6 +357,22 @@ TYPED_TEST(EngineInternals, GroupSyntaxErrors) {
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(report, e.report);
   }
+}
+
+// Both widths write the report as bytes; a wide character that is not ASCII
+// shows as one "?", so the caret stays under the right column, and the
+// pattern line ends at a NUL as "%s" ends it.
+TEST(WideReports, NonAsciiCharactersShowAsQuestionMarks) {
+  std::wstring pattern = L"\u00E9\u4E2D*";
+  pattern += L"*";
+  WidePattern* p = nullptr;
+  std::string report = StderrOf([&] { p = WidePattern::compile(pattern); });
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(report, "??**\n   ^\nSyntax Error near here. Possible unescaped meta character.\n");
+  std::wstring withNul(L"a\0b)", 4);
+  report = StderrOf([&] { p = WidePattern::compile(withNul); });
+  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(report, "a\n   ^\nSyntax Error near here. Possible unescaped meta character.\n");
 }
 
 TEST(NarrowPrint, DumpsOneLinePerNode) {
