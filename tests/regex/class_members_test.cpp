@@ -130,6 +130,33 @@ TEST(WidthDifferences, WideComplementStopsAtFFFF) {
   EXPECT_TRUE(WidePattern::matches(L"\\P{Lower}", above));
 }
 
+// A wide range may hold up to 65536 characters; a longer one is a syntax
+// error. The wide report shows every character from 0x80 up as one "?", so
+// the caret stays under its column; the narrow report keeps the bytes.
+TEST(WidthDifferences, ReportsOfPatternsBeyondAscii) {
+  std::wstring range = L"[a-";
+  range += wchar_t(0x20000);
+  range += L"]";
+  WidePattern* wide = nullptr;
+  std::string err = StderrOf([&] { wide = WidePattern::compile(range); });
+  EXPECT_EQ(wide, nullptr);
+  delete wide;
+  EXPECT_EQ(err, "[a-?]\n   ^\nSyntax Error near here. \n");
+
+  err = StderrOf([] { EXPECT_EQ(WidePattern::compile(L"\u00e9\u4e2d**"), nullptr); });
+  EXPECT_EQ(err, "??**\n   ^\nSyntax Error near here. Possible unescaped meta character.\n");
+  err = StderrOf([] { EXPECT_EQ(Pattern::compile("\xe9**"), nullptr); });
+  EXPECT_EQ(err, "\xe9**\n  ^\nSyntax Error near here. Possible unescaped meta character.\n");
+
+  // The widest range that fits.
+  std::wstring widest = L"[\\x0000-";
+  widest += wchar_t(0xFFFF);
+  widest += L"]";
+  PatternPtr<wchar_t> p(WidePattern::compile(widest));
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(std::wstring(1, wchar_t(0xFFFF))));
+}
+
 TEST(WidthDifferences, WideValuesAboveZAreNoWordCharacters) {
   // "\b" between two values above 'z', and between one and a letter; the
   // search after the match at 3 stops, as no search starts at the end.

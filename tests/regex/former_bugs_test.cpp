@@ -172,7 +172,8 @@ TYPED_TEST(FormerBugs, BoundsTooLargeForAnIntAreErrors) {
     PatternPtr<C> p;
     std::string err = StderrOf([&] { p = Compile<C>(pattern); });
     EXPECT_EQ(p, nullptr);
-    EXPECT_NE(err, "");
+    // Reported like every other bad bound: with the cursor on the "{".
+    EXPECT_EQ(err, std::string(pattern) + "\n ^\nSyntax Error near here. \n");
   }
   // The largest int is still a bound ("no upper bound" for a maximum).
   PatternPtr<C> p = Compile<C>("a{0,2147483647}");

@@ -179,6 +179,11 @@ TYPED_TEST(MatchTable, WholeText) {
       {R"(\p{XDigit})", 0, "g", false},
       {R"(\P{XDigit})", 0, "g", true},
       {R"(\p{Lower}+)", 0, "abc", true},
+      // "\e" stands for the carriage return, also as the end of a range.
+      {R"([\a-\e])", 0, "\x0b", true},
+      {R"(\e+)", IC, "\r\r", true},
+      {R"(\e)", 0, "\x1b", false},
+      {"[a-a]", 0, "a", true},
 
       // Quoted literals.
       {R"(\Qa.b\E)", 0, "a.b", true},

@@ -103,6 +103,16 @@ TYPED_TEST(SyntaxErrors, ReportsEachErrorExactly) {
       // A nested class without its "]" makes the enclosing class report too.
       {"[a[b", R("[a[b", 3, kPlain) + R("[a[b", 3, kPlain)},
       {"[[a]", R("[[a]", 3, kMeta)},
+
+      // Where the engine chose an error: "\x" without two hexadecimal digits
+      // (reported after the "x"; the wide engine falls back to two digits
+      // first), and a range whose first character lies above its last
+      // (reported after the last character; the class goes on).
+      {"\\x", R("\\x", 1, kPlain)},
+      {"a\\x4G", R("a\\x4G", 2, kPlain)},
+      {"[a\\xZ]", R("[a\\xZ]", 3, kPlain)},
+      {"[\\x5A-\\x41]", R("[\\x5A-\\x41]", 9, kPlain)},
+      {"[a-cz-x]", R("[a-cz-x]", 6, kPlain)},
   };
   for (const ErrorCase& c : cases) {
     SCOPED_TRACE(std::string("pattern '") + c.pattern + "'");
@@ -117,7 +127,7 @@ TYPED_TEST(SyntaxErrors, ReportsEachErrorExactly) {
 TYPED_TEST(SyntaxErrors, ValidPatternsPrintNothing) {
   using C = TypeParam;
   const char* const patterns[] = {
-      "", "a{}", "a{,}", "x{}", "a{2147483647}", "[-]", "\\Q\\E", "\\}", "[a&]", "[]a",
+      "", "a{}", "a{,}", "x{}", "a{2147483647}", "[-]", "[a-a]", "\\x41g", "\\Q\\E", "\\}", "[a&]", "[]a",
   };
   for (const char* pattern : patterns) {
     SCOPED_TRACE(std::string("pattern '") + pattern + "'");
