@@ -2,9 +2,9 @@
 // wide 0x0000 to 0x1FFFF (so that values above 0xFFFF, which no wide
 // complement holds, are counted too). Then the points where the widths
 // differ on purpose.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"
@@ -87,11 +87,7 @@ TEST(NarrowClassMembers, HighBytesUnderIgnoreCase) {
     int count;
   };
   const Case cases[] = {
-      {"[\x80-\xff]", 128},
-      {"\xe9", 1},
-      {"[^\xe9]", 255},
-      {R"([\W])", 193},
-      {R"(\w)", 63},
+      {"[\x80-\xff]", 128}, {"\xe9", 1}, {"[^\xe9]", 255}, {R"([\W])", 193}, {R"(\w)", 63},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Describe(c.pattern, Pattern::IGNORE_CASE, ""));
@@ -107,13 +103,21 @@ TEST(WidthDifferences, HexEscapeTakesFourDigitsInTheWideEngine) {
   EXPECT_TRUE(Pattern::matches("\\x41BC", "ABC"));
 
   EXPECT_TRUE(WidePattern::matches(L"\\x0041", L"A"));
-  EXPECT_TRUE(Pattern::matches("\\x0041", std::string("\0" "41", 3)));
+  EXPECT_TRUE(Pattern::matches("\\x0041", std::string("\0"
+                                                      "41",
+                                                      3)));
 
   // Fewer than four hexadecimal digits: the two-digit form.
   EXPECT_TRUE(WidePattern::matches(L"\\x41B", L"AB"));
   EXPECT_TRUE(WidePattern::matches(L"\\x41G", L"AG"));
   EXPECT_TRUE(WidePattern::matches(L"[\\x41-\\x5A]", L"Q"));
   EXPECT_TRUE(WidePattern::matches(L"[\\x0100-\\x0300]", std::wstring(1, wchar_t(0x250))));
+  EXPECT_TRUE(WidePattern::matches(L"[\\x0041-\\x0043]", L"B"));
+  EXPECT_FALSE(WidePattern::matches(L"[\\x0041-\\x0043]", L"D"));
+  // Narrow: "[\x0041]" holds NUL, "4" and "1".
+  EXPECT_TRUE(Pattern::matches("[\\x0041]", "4"));
+  EXPECT_TRUE(Pattern::matches("[\\x0041]", std::string(1, '\0')));
+  EXPECT_FALSE(Pattern::matches("[\\x0041]", "A"));
 }
 
 TEST(WidthDifferences, WideComplementStopsAtFFFF) {
@@ -163,8 +167,7 @@ TEST(WidthDifferences, WideValuesAboveZAreNoWordCharacters) {
   PatternPtr<wchar_t> p = Compile<wchar_t>("\\b");
   ASSERT_NE(p, nullptr);
   std::wstring text = {wchar_t(0x3B1), wchar_t(0x3B2), L'a', wchar_t(0x100)};
-  EXPECT_EQ(SearchAll<wchar_t>(p.get(), text),
-            (std::vector<std::pair<int, int>>{{2, 2}, {3, 3}}));
+  EXPECT_EQ(SearchAll<wchar_t>(p.get(), text), (std::vector<std::pair<int, int>>{{2, 2}, {3, 3}}));
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Former bugs: each block pins a fault that a straightforward build of the
 // engine has, so it cannot come back. This block only ever grows.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"
@@ -50,12 +50,8 @@ TYPED_TEST(FormerBugs, DepthBoundNeverReportsFalseSuccess) {
     std::basic_string<C> text;
   };
   const Case cases[] = {
-      {"a*b", mib},
-      {".*b", mib},
-      {"[a-z]*", mib + C('1')},
-      {"a*", C('b') + mib},
-      {"a*?b", mib},
-      {"a*+b", mib},
+      {"a*b", mib},         {".*b", mib},  {"[a-z]*", mib + C('1')},
+      {"a*", C('b') + mib}, {"a*?b", mib}, {"a*+b", mib},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("pattern '") + c.pattern + "'");
@@ -90,8 +86,8 @@ TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
       {R"(.*\d+\.\d+\.\d+\.\d+.*)", P::DOT_ANY, rom},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string("pattern '") + c.pattern + "' on " +
-                 std::to_string(c.text.size()) + " characters");
+    SCOPED_TRACE(std::string("pattern '") + c.pattern + "' on " + std::to_string(c.text.size()) +
+                 " characters");
     PatternPtr<C> p = Compile<C>(c.pattern, c.flags);
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->matches(Widen<C>(c.text)));
@@ -111,9 +107,7 @@ TYPED_TEST(FormerBugs, FindNextHasAFinishedState) {
   const Case cases[] = {
       {"a", "aa", 2},  // the last match ends at the end of the text
       {"a", "ab", 1},  // the last search fails in the middle
-      {"x*", "ab", 2},
-      {"", "", 1},
-      {"z", "ab", 0},
+      {"x*", "ab", 2}, {"", "", 1}, {"z", "ab", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Describe(c.pattern, 0, c.text));
@@ -150,8 +144,7 @@ TYPED_TEST(FormerBugs, SetResultsBeyondTheScratchGrow) {
       {"[" + std::string(400, 'a') + "\\d]", "a", "b"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("class of " + std::to_string(c.pattern.size()) + " characters, in '" + c.in +
-                 "'");
+    SCOPED_TRACE("class of " + std::to_string(c.pattern.size()) + " characters, in '" + c.in + "'");
     PatternPtr<C> p = Compile<C>(c.pattern);
     ASSERT_NE(p, nullptr);
     EXPECT_TRUE(p->matches(Widen<C>(c.in)));
@@ -164,8 +157,8 @@ TYPED_TEST(FormerBugs, SetResultsBeyondTheScratchGrow) {
 TYPED_TEST(FormerBugs, BoundsTooLargeForAnIntAreErrors) {
   using C = TypeParam;
   const char* const bad[] = {
-      "a{2147483648}", "a{4294967296}", "a{99999999999}", "a{1,4294967297}", "a{4294967296,}",
-      "a{,99999999999999999999}",
+      "a{2147483648}",   "a{4294967296}",  "a{99999999999}",
+      "a{1,4294967297}", "a{4294967296,}", "a{,99999999999999999999}",
   };
   for (const char* pattern : bad) {
     SCOPED_TRACE(std::string("pattern '") + pattern + "'");
@@ -250,7 +243,10 @@ TEST(NarrowFormerBugs, HighBytes) {
   // Case folding and word boundaries with bytes from 0x80 up.
   EXPECT_TRUE(Pattern::matches("\xc9", "\xc9", Pattern::IGNORE_CASE));
   EXPECT_FALSE(Pattern::matches("\xc9", "\xe9", Pattern::IGNORE_CASE));
-  EXPECT_EQ(HoldsAt<char>("\\b", 0, "\xe9" "a\xe9"), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(HoldsAt<char>("\\b", 0,
+                          "\xe9"
+                          "a\xe9"),
+            (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(HoldsAt<char>("\\B", 0, "\xe9\xe9"), (std::vector<int>{0, 1, 2}));
 }
 

@@ -1,11 +1,11 @@
 // The engine's match tables, run through the narrow and the wide engine:
 // whole-text matches, first search matches, every successive match, and the
 // positions at which each zero-width test holds.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"

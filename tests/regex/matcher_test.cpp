@@ -1,10 +1,10 @@
 // The matcher's state: group bounds before and after matches, the mode,
 // search sequences with setText and reset, and replacement expansion.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"
@@ -55,6 +55,17 @@ TYPED_TEST(MatcherState, WholeTextMatch) {
   EXPECT_EQ(m->groupStart(0), 0);
   EXPECT_EQ(m->groupEnd(0), -1);
   EXPECT_EQ(m->groups(true), WidenAll<C>({""}));
+}
+
+TYPED_TEST(MatcherState, LiteralTextHasOnlyGroupZero) {
+  using C = TypeParam;
+  PatternPtr<C> p = Compile<C>("a(b)", BasicPattern<C>::LITERAL_TEXT);
+  ASSERT_NE(p, nullptr);
+  MatcherPtr<C> m(p->makeMatcher(Widen<C>("a(b)")));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groups(true), WidenAll<C>({"a(b)"}));
+  EXPECT_TRUE(m->groups(false).empty());
+  EXPECT_EQ(m->group(1), Widen<C>(""));
 }
 
 TYPED_TEST(MatcherState, FailedSearchLeavesGroupZeroUnset) {
@@ -130,19 +141,9 @@ TYPED_TEST(MatcherState, ExpandReplacement) {
   MatcherPtr<C> m(p->makeMatcher(Widen<C>("abc")));
   ASSERT_TRUE(m->findFirst());
   const ExpandCase cases[] = {
-      {"plain", "plain"},
-      {"", ""},
-      {R"(<\0>)", "<b>"},
-      {R"(\0\0)", "bb"},
-      {R"(\00)", "b"},
-      {R"(\01)", ""},
-      {R"(\\)", "\\"},
-      {"\\", "\\"},
-      {"a\\", "a\\"},
-      {R"(\9)", ""},
-      {R"(x\12y)", "xy"},
-      {R"(\n)", "n"},
-      {R"(\$1)", "$1"},
+      {"plain", "plain"}, {"", ""},        {R"(<\0>)", "<b>"}, {R"(\0\0)", "bb"}, {R"(\00)", "b"},
+      {R"(\01)", ""},     {R"(\\)", "\\"}, {"\\", "\\"},       {"a\\", "a\\"},    {R"(\9)", ""},
+      {R"(x\12y)", "xy"}, {R"(\n)", "n"},  {R"(\$1)", "$1"},
   };
   for (const ExpandCase& c : cases) {
     SCOPED_TRACE(std::string("replacement '") + c.replacement + "'");

@@ -1,11 +1,11 @@
 // The pattern's static and instance operations around matching: split,
 // replace, findNth, findAll, the registry of named sub-patterns and the cache
 // of compiled patterns, in both widths.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"
@@ -85,8 +85,7 @@ TYPED_TEST(PatternOps, Split) {
   for (const SplitCase& c : cases) {
     SCOPED_TRACE(Describe(c.pattern, 0, c.text) + " keepEmpty " + std::to_string(c.keepEmpty) +
                  " limit " + std::to_string(c.limit));
-    EXPECT_EQ(BasicPattern<C>::split(Widen<C>(c.pattern), Widen<C>(c.text), c.keepEmpty,
-                                     c.limit),
+    EXPECT_EQ(BasicPattern<C>::split(Widen<C>(c.pattern), Widen<C>(c.text), c.keepEmpty, c.limit),
               WidenAll<C>(c.expected));
     PatternPtr<C> p = Compile<C>(c.pattern);
     ASSERT_NE(p, nullptr);
@@ -114,9 +113,9 @@ TYPED_TEST(PatternOps, Replace) {
   };
   for (const ReplaceCase& c : cases) {
     SCOPED_TRACE(Describe(c.pattern, 0, c.text) + " by '" + c.replacement + "'");
-    EXPECT_EQ(BasicPattern<C>::replace(Widen<C>(c.pattern), Widen<C>(c.text),
-                                       Widen<C>(c.replacement)),
-              Widen<C>(c.expected));
+    EXPECT_EQ(
+        BasicPattern<C>::replace(Widen<C>(c.pattern), Widen<C>(c.text), Widen<C>(c.replacement)),
+        Widen<C>(c.expected));
     PatternPtr<C> p = Compile<C>(c.pattern);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->replace(Widen<C>(c.text), Widen<C>(c.replacement)), Widen<C>(c.expected));

@@ -5,12 +5,12 @@
 #ifndef ZRN_TESTS_REGEX_REGEX_TEST_UTIL_H
 #define ZRN_TESTS_REGEX_REGEX_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "regex/pattern.h"
 
@@ -47,8 +47,7 @@ PatternPtr<C> Compile(const std::string& pattern, unsigned long flags = 0) {
 // A readable name for failure messages: the pattern with its flag word.
 inline std::string Describe(const std::string& pattern, unsigned long flags,
                             const std::string& text) {
-  std::string out = "pattern '" + pattern + "' flags " + std::to_string(flags) +
-                    " text '";
+  std::string out = "pattern '" + pattern + "' flags " + std::to_string(flags) + " text '";
   for (unsigned char c : text) {
     if (c == '\n') {
       out += "\\n";
@@ -76,8 +75,7 @@ std::pair<int, int> SearchFirst(BasicPattern<C>* p, const std::basic_string<C>& 
 
 // Every (start, end) that successive findNext calls report.
 template <class C>
-std::vector<std::pair<int, int>> SearchAll(BasicPattern<C>* p,
-                                           const std::basic_string<C>& text) {
+std::vector<std::pair<int, int>> SearchAll(BasicPattern<C>* p, const std::basic_string<C>& text) {
   std::vector<std::pair<int, int>> out;
   MatcherPtr<C> m(p->makeMatcher(text));
   // A text of n characters has at most n + 1 matches; the cap keeps a
@@ -92,8 +90,7 @@ std::vector<std::pair<int, int>> SearchAll(BasicPattern<C>* p,
 // "\A.{p}" followed by the test, with "." taking every character, succeeds
 // exactly when the test holds at p.
 template <class C>
-std::vector<int> HoldsAt(const std::string& test, unsigned long flags,
-                         const std::string& text) {
+std::vector<int> HoldsAt(const std::string& test, unsigned long flags, const std::string& text) {
   std::vector<int> out;
   for (size_t p = 0; p <= text.size(); ++p) {
     std::string probe = "\\A.{" + std::to_string(p) + "}" + test;

@@ -1,9 +1,9 @@
 // Syntax-error reports, compared byte for byte: the pattern line, the caret
 // line and the message, once per report. ASCII patterns give the same bytes
 // from the narrow and the wide engine.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "regex/pattern.h"
 #include "tests/regex/regex_test_util.h"
@@ -127,7 +127,8 @@ TYPED_TEST(SyntaxErrors, ReportsEachErrorExactly) {
 TYPED_TEST(SyntaxErrors, ValidPatternsPrintNothing) {
   using C = TypeParam;
   const char* const patterns[] = {
-      "", "a{}", "a{,}", "x{}", "a{2147483647}", "[-]", "[a-a]", "\\x41g", "\\Q\\E", "\\}", "[a&]", "[]a",
+      "",      "a{}",    "a{,}",   "x{}", "a{2147483647}", "[-]",
+      "[a-a]", "\\x41g", "\\Q\\E", "\\}", "[a&]",          "[]a",
   };
   for (const char* pattern : patterns) {
     SCOPED_TRACE(std::string("pattern '") + pattern + "'");
@@ -181,8 +182,7 @@ TEST(SyntaxErrorStreams, NarrowAndWideReportsBothAppear) {
     EXPECT_EQ(Pattern::compile("c**"), nullptr);
     EXPECT_EQ(WidePattern::compile(L"d**"), nullptr);
   });
-  EXPECT_EQ(err, R("a**", 2, kMeta) + R("b**", 2, kMeta) + R("c**", 2, kMeta) +
-                     R("d**", 2, kMeta));
+  EXPECT_EQ(err, R("a**", 2, kMeta) + R("b**", 2, kMeta) + R("c**", 2, kMeta) + R("d**", 2, kMeta));
 }
 
 }  // namespace
