@@ -9,6 +9,13 @@
 #include "regex/pattern.h"
 #include "regex/quantifier_nodes.h"
 
+// The registry is defined and instantiated with the rest of the pattern
+// tables; the parser only looks names up in it.
+extern template std::map<std::string, std::pair<std::string, unsigned long>>
+    BasicPattern<char>::registeredPatterns;
+extern template std::map<std::wstring, std::pair<std::wstring, unsigned long>>
+    BasicPattern<wchar_t>::registeredPatterns;
+
 namespace {
 
 const char kMetaMessage[] = "Syntax Error near here. Possible unescaped meta character.\n";
