@@ -94,6 +94,18 @@ TEST_F(RunFlowTest, BaseDiscoveryFillsTheHeader) {
   EXPECT_EQ(ReadFile("out.xml"), kHeaderOnlyDocument);
 }
 
+// The path after "-d" is also examined as an option: "-s" both names the
+// file and silences the run.
+TEST_F(RunFlowTest, DiscoveryPathThatIsAnOptionNamesTheFileAndTakesEffect) {
+  TestComponent cmp;
+  cmp.AddAdapter("12345678", "9abcdef0");
+  const Outcome out = ParseAndRun(cmp, {"prog", "-d", "-s"});
+  EXPECT_EQ(out.code, 3);
+  EXPECT_EQ(out.console, "");
+  EXPECT_EQ(out.log, kLoaded + "Generating self-discovery XML...done.\n");
+  EXPECT_EQ(ReadFile("-s"), kHeaderOnlyDocument);
+}
+
 TEST_F(RunFlowTest, HeaderTypeIsEmptyWithoutReferences) {
   WriteFile("reference.xml", "<marvo_fchba_reference/>");
   TestComponent cmp;
