@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <memory>
 
 template <class C>
 std::map<typename BasicPattern<C>::String, BasicPattern<C>*> BasicPattern<C>::patternCache;
@@ -93,24 +94,29 @@ typename BasicPattern<C>::String BasicPattern<C>::replace(const String& text,
   return out;
 }
 
+namespace {
+
+// The static forms: compile, hand the pattern to `use`, delete it; a pattern
+// that does not compile (its report already printed) gives `fallback`.
+template <class C, class R, class Use>
+R WithCompiled(const std::basic_string<C>& pattern, unsigned long flags, R fallback, Use use) {
+  std::unique_ptr<BasicPattern<C>> p(BasicPattern<C>::compile(pattern, flags));
+  return p ? use(*p) : fallback;
+}
+
+}  // namespace
+
 template <class C>
 bool BasicPattern<C>::matches(const String& pattern, const String& text, unsigned long flags) {
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return false;
-  bool result = p->matches(text);
-  delete p;
-  return result;
+  return WithCompiled(pattern, flags, false, [&](BasicPattern& p) { return p.matches(text); });
 }
 
 template <class C>
 std::vector<typename BasicPattern<C>::String> BasicPattern<C>::findAll(const String& pattern,
                                                                        const String& text,
                                                                        unsigned long flags) {
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return {};
-  std::vector<String> result = p->findAll(text);
-  delete p;
-  return result;
+  return WithCompiled(pattern, flags, std::vector<String>(),
+                      [&](BasicPattern& p) { return p.findAll(text); });
 }
 
 template <class C>
@@ -119,48 +125,40 @@ std::vector<typename BasicPattern<C>::String> BasicPattern<C>::split(const Strin
                                                                      bool keepEmpty,
                                                                      unsigned long limit,
                                                                      unsigned long flags) {
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return {};
-  std::vector<String> result = p->split(text, keepEmpty, limit);
-  delete p;
-  return result;
+  return WithCompiled(pattern, flags, std::vector<String>(),
+                      [&](BasicPattern& p) { return p.split(text, keepEmpty, limit); });
 }
 
 template <class C>
 typename BasicPattern<C>::String BasicPattern<C>::replace(const String& pattern, const String& text,
                                                           const String& replacement,
                                                           unsigned long flags) {
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return String();
-  String result = p->replace(text, replacement);
-  delete p;
-  return result;
+  return WithCompiled(pattern, flags, String(),
+                      [&](BasicPattern& p) { return p.replace(text, replacement); });
 }
 
 template <class C>
 std::pair<typename BasicPattern<C>::String, int> BasicPattern<C>::findNth(const String& pattern,
                                                                           const String& text, int n,
                                                                           unsigned long flags) {
-  std::pair<String, int> result(String(), -1);
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return result;
-  p->matcher->setText(text);
-  int counter = -1;
-  while (counter < n && p->matcher->findNext()) ++counter;
-  if (counter == n && p->matcher->groupStart(0) >= 0) {
-    result = std::make_pair(p->matcher->group(0), p->matcher->groupStart(0));
-  }
-  delete p;
-  return result;
+  const std::pair<String, int> none(String(), -1);
+  return WithCompiled(pattern, flags, none, [&](BasicPattern& p) {
+    MatcherType& m = *p.matcher;
+    m.setText(text);
+    int counter = -1;
+    while (counter < n && m.findNext()) ++counter;
+    if (counter == n && m.groupStart(0) >= 0) return std::make_pair(m.group(0), m.groupStart(0));
+    return none;
+  });
 }
 
 template <class C>
 bool BasicPattern<C>::registerName(const String& name, const String& pattern, unsigned long flags) {
-  BasicPattern* p = compile(pattern, flags);
-  if (p == nullptr) return false;
-  registeredPatterns[name] = std::make_pair(pattern, flags);
-  delete p;
-  return true;
+  // The pattern is compiled only to try it; the registry keeps its text.
+  return WithCompiled(pattern, flags, false, [&](BasicPattern&) {
+    registeredPatterns[name] = std::make_pair(pattern, flags);
+    return true;
+  });
 }
 
 template <class C>
