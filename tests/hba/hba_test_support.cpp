@@ -53,7 +53,7 @@ bool EnterPrivateMachine() {
   // namespace goes with the process.
   rmdir(scratch);
   if (!Overlay(scratch, "/etc", "etc") || !Overlay(scratch, "/usr/lib", "usr_lib") ||
-      !Overlay(scratch, "/usr/lib64", "usr_lib64")) {
+      !Overlay(scratch, "/usr/lib64", "usr_lib64") || !Overlay(scratch, "/var", "var")) {
     return false;
   }
   if (mount("tmpfs", "/sys", "tmpfs", 0, "mode=0755") != 0) return Fail("tmpfs over /sys");
