@@ -1,7 +1,6 @@
 #include "tests/hba/hba_test_support.h"
 
 #include <sched.h>
-#include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -46,12 +45,11 @@ bool Overlay(const std::string& scratch, const std::string& target, const std::s
 bool EnterPrivateMachine() {
   if (unshare(CLONE_NEWNS) != 0) return Fail("unshare");
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return Fail("private /");
-  char scratch[] = "/tmp/zrn-hba-tests-XXXXXX";
-  if (mkdtemp(scratch) == nullptr) return Fail("mkdtemp");
-  if (mount("tmpfs", scratch, "tmpfs", 0, "mode=0755") != 0) return Fail("tmpfs scratch");
-  // The scratch directory's name stays on the host's /tmp, empty; the mount
-  // namespace goes with the process.
-  rmdir(scratch);
+  // The overlays' upper and work directories live on a private /tmp, so
+  // nothing of them is left on the host.
+  if (mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0) return Fail("tmpfs over /tmp");
+  const std::string scratch = "/tmp/zrn-hba-machine";
+  if (mkdir(scratch.c_str(), 0755) != 0) return Fail("mkdir " + scratch);
   if (!Overlay(scratch, "/etc", "etc") || !Overlay(scratch, "/usr/lib", "usr_lib") ||
       !Overlay(scratch, "/usr/lib64", "usr_lib64") || !Overlay(scratch, "/var", "var")) {
     return false;

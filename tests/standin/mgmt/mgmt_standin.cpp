@@ -119,7 +119,7 @@ void ReadConfig(StandinConfig* config) {
 
 constexpr uint32_t kHandleBase = 0x100;
 
-const StandinAdapter* ByHandle(const StandinConfig& config, uint32_t handle) {
+[[maybe_unused]] const StandinAdapter* ByHandle(const StandinConfig& config, uint32_t handle) {
   if (handle < kHandleBase) return nullptr;
   const uint32_t index = handle - kHandleBase;
   return index < static_cast<uint32_t>(config.adapters) ? &config.adapter[index] : nullptr;
