@@ -12,6 +12,7 @@
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
 #include "tests/standin/mgmt/mgmt_standin.h"
+#include "tests/standin/standin_sim.h"
 
 #ifndef ZRN_PROGRAM
 #define ZRN_PROGRAM ""
@@ -58,16 +59,6 @@ const char kHeaderOnly[] =
     "  <devices/>\n"
     "</tarv_rom_discovery>\n";
 
-std::vector<std::string> Lines(const std::optional<std::string>& text) {
-  std::vector<std::string> lines;
-  if (!text) return lines;
-  size_t start = 0;
-  for (size_t end; (end = text->find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text->substr(start, end - start));
-  }
-  return lines;
-}
-
 long Count(const std::vector<std::string>& lines, const std::string& line) {
   return std::count(lines.begin(), lines.end(), line);
 }
@@ -90,11 +81,12 @@ class Discovery : public ScenarioTest {
                bool extension = false) {
     StandinLibrary library;
     library.adapters = adapters;
-    s.CopyFile(path, extension ? ZRN_STANDIN_EXT_LIBRARY : ZRN_STANDIN_LIBRARY);
-    s.File(path + kStandinScenarioSuffix, StandinScenario(library));
+    PlaceStandin(s, path, library, extension);
   }
-  std::vector<std::string> Trace() { return Lines(s.Read(kStandinTraceFile)); }
-  std::vector<std::string> MgmtTrace() { return Lines(s.Read(ZRN_MGMT_STANDIN_TRACE)); }
+  std::vector<std::string> Trace() { return StandinTrace(s); }
+  std::vector<std::string> MgmtTrace() {
+    return SplitStandinTrace(s.Read(ZRN_MGMT_STANDIN_TRACE).value_or(""));
+  }
 };
 
 TEST_F(Discovery, TwoAdaptersWriteTheHeaderAndNoDevices) {
