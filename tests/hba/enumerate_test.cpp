@@ -156,6 +156,7 @@ TEST_F(Enumerate, PciIdentityThroughTheBoundExtension) {
   q.attributes.VendorSpecificID = 0x11111111;
   q.ext_subsystem = 0x015d1077;
   q.ext_bus = 0x05;
+  q.ext_write_size = 4096;  // more than the record the program reads
   // Listed without a hyphen: the path filter would cut it there.
   InstallAdapters("/usr/lib/libqlsdm.so", {q}, /*extension=*/true);
   HbaConf("qlogic\t/usr/lib/libqlsdm.so\n");
