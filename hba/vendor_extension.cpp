@@ -114,6 +114,7 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
                                  uint32_t* subsystemIds, uint8_t* bus, uint8_t* function,
                                  uint8_t* domain, char* message, size_t messageSize) {
   Say(message, messageSize, "pass");
+  if (name == nullptr || nameSize == 0) return -1;  // no name, no vendor to ask
   const VendorLibraries& vendor = VendorOf(name);
 
   LibraryHandle library;
