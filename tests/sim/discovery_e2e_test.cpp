@@ -137,8 +137,10 @@ TEST_F(Discovery, AFailedReadIsReportedOnceAndBeforeTheNextAdapter) {
   const auto trace = Trace();
   const std::string message = kFailed.substr(0, kFailed.size() - 1);
   EXPECT_EQ(Count(trace, message), 1);
+  // Read in common-index order: the first library's two, then the second's.
   const long failedOpen = Where(trace, "liba.so OpenAdapter Brocade-A1");
   ASSERT_GE(failedOpen, 0);
+  EXPECT_LT(Where(trace, "liba.so OpenAdapter Brocade-A0"), failedOpen);
   EXPECT_LT(failedOpen, Where(trace, message));
   EXPECT_LT(Where(trace, message), Where(trace, "libb.so OpenAdapter Brocade-B0"));
 }
