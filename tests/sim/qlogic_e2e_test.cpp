@@ -15,6 +15,7 @@
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
 #include "tests/standin/mgmt/mgmt_standin.h"
+#include "tests/standin/standin_sim.h"
 
 namespace zrn_sim {
 namespace {
@@ -94,10 +95,8 @@ void AddQLogicAdapters(Scenario& s, const std::vector<QLogicAdapter>& adapters) 
     if (a.inSysfs)
       s.SysPciDevice(address, a.vendor, a.device, a.subsystemVendor, a.subsystemDevice);
   }
-  s.Etc("hba.conf", "qlogic\t/usr/lib64/libfchba_ql.so\n")
-      .CopyFile("/usr/lib64/libfchba_ql.so", ZRN_STANDIN_LIBRARY)
-      .File(std::string("/usr/lib64/libfchba_ql.so") + kStandinScenarioSuffix,
-            StandinScenario(library))
+  PlaceStandin(s, "/usr/lib64/libfchba_ql.so", library)
+      .Etc("hba.conf", "qlogic\t/usr/lib64/libfchba_ql.so\n")
       .CopyFile("/usr/lib/libqlsdm.so", ZRN_MGMT_STANDIN_LIBRARY)
       .File(ZRN_MGMT_STANDIN_CONF, mgmt);
 }
