@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
-#include <cstring>
 #include <cwchar>
 
+#include "core/run_codes.h"
 #include "core/text.h"
 
 CBaseCmp::CBaseCmp() {
@@ -53,40 +53,30 @@ int CBaseCmp::Run() {
   m_log.Log("Loading references...");
   if (!m_referenceSet.Load()) {
     m_log.Log("FAILED!\n");
-    return 7;
+    return kExitFailure;
   }
   m_log.Log("done.\n").Log("Performing discovery...\n");
   DetectOS();
-  if (!Discover()) return 7;
+  if (!Discover()) return kExitFailure;
   if (m_discover) {
     m_log.Log("Generating self-discovery XML...");
     if (!WriteDiscoveryXml()) m_log.Log("FAILED!\n");
     m_log.Log("done.\n");
-    return 3;
+    return kExitNothingDone;
   }
   if (SummarizeActions() != 1 && !m_force) {
     m_log.Log("NOTICE : No operation was done.\n");
-    return 3;
+    return kExitNothingDone;
   }
   if (!HasDevices()) {
     m_log.Log("ERROR! : No supported hardware was found.\n");
-    return 3;
+    return kExitNothingDone;
   }
   m_log.Log("Performing flash -- DO NOT INTERRUPT!\n");
   const int result = Flash();
   m_log.Log("Flash complete [").Log(result).Log("]\n");
   return result;
 }
-
-namespace {
-
-// A record field as text, never reading past its end.
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
-}  // namespace
 
 std::wstring CBaseCmp::GetAdapterId(int index) {
   if (index < 0 || static_cast<size_t>(index) >= m_adapterList.m_records.size()) {

@@ -1,17 +1,8 @@
-#include <iostream>
-
-#include "core/base_cmp.h"
+// The program: one QLogic component on the stack, handed the command line.
+#include "core/run_program.h"
+#include "vendors/qlogic_comp.h"
 
 int main(int argc, char* argv[]) {
-  // The base component stands in for the vendor component until one exists:
-  // it enumerates adapters, discovers no device and flashes nothing.
-  CBaseCmp component;
-  const int parsed = component.ParseCommandLine(argc, argv);
-  if (parsed == 0) {
-    // Straight to the console: shown even in a silent run, never logged.
-    std::cout << "ERROR! : Failed to parse command line" << std::endl;
-    return 7;
-  }
-  if (parsed == 2) return 3;
-  return component.Run();
+  QLogicComp::CComponent component;
+  return RunProgram(component, argc, argv);
 }
