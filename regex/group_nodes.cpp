@@ -1,6 +1,8 @@
 // Match rules of the group, alternation, look-around and back-reference nodes.
 #include "regex/group_nodes.h"
 
+#include <vector>
+
 #include "regex/matcher.h"
 
 template <class C>
@@ -29,12 +31,58 @@ void BasicNFAOrNode<C>::collectNodes(NodeSet& nodes) {
 }
 
 template <class C>
+void BasicNFAOrNode<C>::saveGroups(Matcher& m) const {
+  std::vector<int>& saved = this->scratchOf(m);
+  auto save = [&](int gi) {
+    saved.push_back(this->startOf(m, gi));
+    saved.push_back(this->endOf(m, gi));
+    saved.push_back(this->loopCountOf(m, gi));
+    saved.push_back(this->loopPositionOf(m, gi));
+  };
+  for (int gi = restoreNonCap.low; gi < restoreNonCap.high; ++gi) save(gi);
+  for (int gi = restoreCap.low; gi < restoreCap.high; ++gi) save(gi);
+  if (restoreOwn != 0) save(restoreOwn);
+}
+
+template <class C>
+void BasicNFAOrNode<C>::restoreGroups(Matcher& m, size_t mark) const {
+  const std::vector<int>& saved = this->scratchOf(m);
+  size_t at = mark;
+  auto restore = [&](int gi) {
+    this->startOf(m, gi) = saved[at++];
+    this->endOf(m, gi) = saved[at++];
+    this->loopCountOf(m, gi) = saved[at++];
+    this->loopPositionOf(m, gi) = saved[at++];
+  };
+  for (int gi = restoreNonCap.low; gi < restoreNonCap.high; ++gi) restore(gi);
+  for (int gi = restoreCap.low; gi < restoreCap.high; ++gi) restore(gi);
+  if (restoreOwn != 0) restore(restoreOwn);
+}
+
+template <class C>
 int BasicNFAOrNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (this->next == nullptr) {
+    int r = this->call(one, text, m, pos);
+    if (r != -1) return r;
+    return this->call(two, text, m, pos);
+  }
+  const bool keep = restores();
+  std::vector<int>& saved = this->scratchOf(m);
+  const size_t mark = saved.size();
+  if (keep) saveGroups(m);
   int r = this->call(one, text, m, pos);
-  if (r != -1 && this->next != nullptr) r = this->callNext(text, m, r);
-  if (r != -1) return r;
-  r = this->call(two, text, m, pos);
-  if (r != -1 && this->next != nullptr) r = this->callNext(text, m, r);
+  if (r != -1) {
+    r = this->callNext(text, m, r);
+    if (r == -1 && keep) restoreGroups(m, mark);
+  }
+  if (r == -1) {
+    r = this->call(two, text, m, pos);
+    if (r != -1) {
+      r = this->callNext(text, m, r);
+      if (r == -1 && keep) restoreGroups(m, mark);
+    }
+  }
+  saved.resize(mark);
   return r;
 }
 

@@ -66,6 +66,14 @@ void BasicMatcher<C>::beginOperation() {
 }
 
 template <class C>
+void BasicMatcher<C>::clearAfterFailure() {
+  for (int i = -nonCapCount; i < groupCount; ++i) {
+    if (i != 0) starts[i] = -1;
+    ends[i] = -1;
+  }
+}
+
+template <class C>
 int BasicMatcher<C>::runHead(int pos) {
   int r = pattern->head->match(text, *this, pos);
   // An attempt cut short by the depth bound is no match, whatever the
@@ -82,8 +90,11 @@ bool BasicMatcher<C>::matches() {
   clearGroups();
   lastMatchEnd = 0;
   int r = runHead(0);
-  if (overflow) ends[0] = -1;
-  return r == static_cast<int>(text.size());
+  if (r != static_cast<int>(text.size())) {
+    clearAfterFailure();
+    return false;
+  }
+  return true;
 }
 
 template <class C>
@@ -95,6 +106,7 @@ bool BasicMatcher<C>::findFirst() {
   int r = runHead(0);
   ends[0] = r;
   if (r < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }
@@ -110,6 +122,7 @@ bool BasicMatcher<C>::findNext() {
   int start = starts[0];
   int end = ends[0];
   if (start < 0 || end < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }
@@ -126,6 +139,7 @@ bool BasicMatcher<C>::findNext() {
   int r = runHead(newStart);
   ends[0] = r;
   if (r < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }

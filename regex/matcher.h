@@ -77,6 +77,9 @@ class BasicMatcher {
 
   // Starts one match operation: no depth used, no overflow seen.
   void beginOperation();
+  // After a failed operation every group reads as the empty string: group 0's
+  // end is -1 and every other group is unset; group 0's start stays.
+  void clearAfterFailure();
   int runHead(int pos);
 
   const BasicPattern<CharT>* pattern;
@@ -101,6 +104,9 @@ class BasicMatcher {
   // hit kMaxDepth (every further node call then fails at once).
   int depth;
   bool overflow;
+  // Values that nodes save while an attempt runs and put back when it fails
+  // (see BasicNFAOrNode); empty between operations.
+  std::vector<int> scratch;
 };
 
 using Matcher = BasicMatcher<char>;

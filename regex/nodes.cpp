@@ -84,6 +84,10 @@ bool BasicNFANode<C>::overflowed(const Matcher& m) {
   return m.overflow;
 }
 template <class C>
+std::vector<int>& BasicNFANode<C>::scratchOf(Matcher& m) {
+  return m.scratch;
+}
+template <class C>
 bool BasicNFANode<C>::wholeText(const Matcher& m) {
   return (m.getMode() & Matcher::MATCH_WHOLE_TEXT) != 0;
 }

@@ -15,6 +15,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "regex/regex_traits.h"
 
@@ -84,6 +85,8 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   static bool wholeText(const Matcher& m);
   // True once an attempt of the current operation has hit the depth bound.
   static bool overflowed(const Matcher& m);
+  // The matcher's stack of saved values, for nodes that put state back.
+  static std::vector<int>& scratchOf(Matcher& m);
 };
 
 template <class CharT>

@@ -252,15 +252,31 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
       case C('|'): {
         tail->next = registerNode(new BasicNFAAcceptNode<C>());
         tail = tail->next;
-        Node* two = parse(inGroup, true, nullptr, index, headed);
+        // The first alternative ends at the accept node just linked; the later
+        // ones end where their level says. A walk along `next` would stop at
+        // an alternation nested in a group of the alternative instead.
+        Node* e1 = tail;
+        Node* twoTail = nullptr;
+        const int capturesBefore = groupCount;
+        const int nonCapBefore = nonCapCount;
+        Node* two = parse(inGroup, true, &twoTail, index, headed);
         if (two == nullptr) break;
         Node* one = head;
         head = registerNode(new BasicNFAOrNode<C>(one, two));
-        // Both branches end in one joining accept node that continues the chain.
-        Node* e1 = one;
-        while (e1->next != nullptr) e1 = e1->next;
-        Node* e2 = two;
-        while (e2->next != nullptr) e2 = e2->next;
+        // With three or more alternatives the later level's own alternation
+        // node continues at the join; its alternatives end at that level's
+        // closing accept node.
+        auto* later = dynamic_cast<BasicNFAOrNode<C>*>(two);
+        Node* e2 = later != nullptr ? two : twoTail;
+        if (later != nullptr && !inAlternation) {
+          // Only here can the rest of the pattern fail behind a later
+          // alternative (in a later level the join leads to that level's
+          // closing accept node): the groups opened in the later
+          // alternatives, and the group they belong to, are put back then.
+          later->restoreNonCap = {nonCapCount, nonCapBefore};
+          later->restoreCap = {capturesBefore, groupCount};
+          later->restoreOwn = headed ? index : 0;
+        }
         Node* join = registerNode(new BasicNFAAcceptNode<C>());
         e2->next = join;
         e1->next = join;
@@ -275,6 +291,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         if (kind == Kind::kAlternative) {
           --cursor;  // the group's own level reads the ")"
           tail->next = registerNode(new BasicNFAAcceptNode<C>());
+          if (outTail != nullptr) *outTail = tail->next;
           flags = entryFlags;
           return head;
         }

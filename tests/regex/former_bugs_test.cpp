@@ -232,6 +232,121 @@ TYPED_TEST(FormerBugs, SelfReferringSubPatternsAreRefused) {
   EXPECT_TRUE(P::matches(Widen<C>("{dd}{dd}"), Widen<C>("kk")));
 }
 
+// An alternation inside a group of an alternative: each alternative goes on
+// with the rest of the pattern from its own last node, so a backtrack into
+// the alternative still reaches what follows the group. Whole-text matches,
+// with the bounds of groups 1 and up after the match ({-1, -1}: unset); a
+// failed match leaves every group empty. The three-alternative rows keep
+// their wiring: each later alternative matches to its own end before the
+// rest of the pattern is tried.
+TYPED_TEST(FormerBugs, NestedAlternationGoesOnAfterTheGroup) {
+  using C = TypeParam;
+  struct Case {
+    const char* pattern;
+    const char* text;
+    bool matches;
+    std::vector<std::pair<int, int>> groups;
+  };
+  const std::pair<int, int> unset(-1, -1);
+  const Case cases[] = {
+      {"(?:(a|b)c*|x)c", "acc", true, {{0, 1}}},
+      {"(?:(a|b)c*|x)c", "bc", true, {{0, 1}}},
+      {"(?:(a|b)c*|x)c", "xc", true, {unset}},
+      {"(?:(a|b)\\d*|x)1", "a21", true, {{0, 1}}},
+      {"(a|b)c*?|x", "acc", true, {{0, 1}}},
+      {"x|(a|b).*?", "abc", true, {{0, 1}}},
+      {"(?:(a|b)c|x)d", "bcd", true, {{0, 1}}},
+      {"(?:(a|b)c|x)d", "xd", true, {unset}},
+      {"(?:(a|b)c|x)d", "bc", false, {unset}},
+      {"((a|b)|c)d", "bd", true, {{0, 1}, {0, 1}}},
+      {"((a|b)|c)d", "cd", true, {{0, 1}, unset}},
+      {"(?:(?:a|b)c*|x)c", "bccc", true, {}},
+      {"(?:a(b|c)+|a)d", "abcbd", true, {{3, 4}}},
+      {"(?:a(?:b|(c))|a)c", "abc", true, {unset}},
+      {"(?:a(?:b|(c))|a)c", "acc", true, {{1, 2}}},
+      {"(?:(a|b)(c|d)e|x)f", "bdef", true, {{0, 1}, {1, 2}}},
+      {"(?:(?=(a|b))..|x)y", "bay", true, {{0, 1}}},
+      {"(?>a|ab)c", "abc", false, {}},
+      {"(?>a|ab)c", "ac", true, {}},
+      {"(?>(a|b)c*)c", "acc", false, {unset}},
+      // Three or more alternatives, unchanged.
+      {"(?:x|a*|c)ab", "aab", false, {}},
+      {"(?:a*|x)ab", "aab", true, {}},
+      {"x(?:a|bc|b)c", "xbc", true, {}},
+      {"(a|b|c)d", "cd", true, {{0, 1}}},
+      // An alternative given up after the rest failed leaves no bounds.
+      {"(?:x|(a)|ab)c", "abc", true, {unset}},
+      {"(?:x|y|(a)|ab)c", "abc", false, {unset}},
+      {"(?:x|(a)|(a)b)c", "abc", true, {unset, {0, 1}}},
+      {"(?=(a)*)b", "aa", false, {unset}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, 0, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    ASSERT_EQ(m->matches(), c.matches);
+    EXPECT_EQ(m->groupEnd(0), c.matches ? static_cast<int>(std::string(c.text).size()) : -1);
+    for (size_t i = 0; i < c.groups.size(); ++i) {
+      const int g = static_cast<int>(i) + 1;
+      EXPECT_EQ(std::make_pair(m->groupStart(g), m->groupEnd(g)), c.groups[i]) << "group " << g;
+    }
+  }
+  for (const char* bad : {"(a|*)", "(a|?:b)", "a|*"}) {
+    SCOPED_TRACE(bad);
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(bad); });
+    EXPECT_EQ(p, nullptr);
+    EXPECT_NE(err, "");
+  }
+}
+
+// Every failed match operation leaves every group empty: group 0's end -1,
+// the other groups unset, also when an attempt recorded them on its way.
+TYPED_TEST(FormerBugs, FailedOperationsLeaveNoGroups) {
+  using C = TypeParam;
+  struct Case {
+    const char* pattern;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"(?:x|y|(a)|ab)c", "abc"}, {"(?=(a)*)b", "aa"}, {"(?=(a))b|(a)x", "a"},
+      {"(a)(b)?c", "abd"},        {"((a)|b)*z", "ab"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, 0, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    auto expectEmpty = [&](const char* operation) {
+      SCOPED_TRACE(operation);
+      EXPECT_EQ(m->groupEnd(0), -1);
+      EXPECT_EQ(m->group(0), std::basic_string<C>());
+      for (int g = 1; g < 4; ++g) {
+        EXPECT_EQ(m->groupStart(g), -1) << "group " << g;
+        EXPECT_EQ(m->groupEnd(g), -1) << "group " << g;
+      }
+    };
+    EXPECT_FALSE(m->matches());
+    expectEmpty("matches");
+    EXPECT_FALSE(m->findFirst());
+    expectEmpty("findFirst");
+    m->reset();
+    EXPECT_FALSE(m->findNext());
+    expectEmpty("findNext");
+  }
+  // A later search that fails after a successful one.
+  PatternPtr<C> p = Compile<C>("(a)|(?=(b))c");
+  ASSERT_NE(p, nullptr);
+  MatcherPtr<C> m(p->makeMatcher(Widen<C>("ab")));
+  ASSERT_TRUE(m->findNext());
+  EXPECT_EQ(m->groupEnd(1), 1);
+  EXPECT_FALSE(m->findNext());
+  EXPECT_EQ(m->groupEnd(0), -1);
+  EXPECT_EQ(m->groupStart(1), -1);
+  EXPECT_EQ(m->groupStart(2), -1);
+}
+
 // Narrow only: bytes from 0x80 up in the pattern and the text.
 TEST(NarrowFormerBugs, HighBytes) {
   // A range that ends at 0xFF ends, and one across 0x80 is neither empty
