@@ -14,7 +14,7 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       matched(0),
       mode(0),
       finished(false),
-      depth(0),
+      stackBase(nullptr),
       overflow(false) {
   size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
@@ -61,7 +61,7 @@ void BasicMatcher<C>::clearGroups() {
 
 template <class C>
 void BasicMatcher<C>::beginOperation() {
-  depth = 0;
+  stackBase = static_cast<const char*>(__builtin_frame_address(0));
   overflow = false;
 }
 

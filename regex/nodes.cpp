@@ -28,27 +28,22 @@ void BasicNFANode<C>::collectNodes(NodeSet& nodes) {
 }
 
 template <class C>
-bool BasicNFANode<C>::enter(Matcher& m) {
+bool BasicNFANode<C>::withinStack(Matcher& m) {
   if (m.overflow) return false;
-  if (m.depth >= Matcher::kMaxDepth) {
+  const char* here = static_cast<const char*>(__builtin_frame_address(0));
+  if (m.stackBase - here > Matcher::kMaxStackBytes) {
     m.overflow = true;
     return false;
   }
-  ++m.depth;
   return true;
 }
 
 template <class C>
-void BasicNFANode<C>::leave(Matcher& m) {
-  --m.depth;
-}
-
-template <class C>
 int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher& m, int pos) {
-  if (!enter(m)) return -1;
-  int r = node->match(text, m, pos);
-  leave(m);
-  return r;
+  // Nodes that only pass the position on cost no stack.
+  while (node->shape == Shape::kPassThrough && node->next != nullptr) node = node->next;
+  if (!withinStack(m)) return -1;
+  return node->match(text, m, pos);
 }
 
 template <class C>
@@ -94,8 +89,18 @@ bool BasicNFANode<C>::wholeText(const Matcher& m) {
 
 template <class C>
 int BasicNFACharNode<C>::match(const String& text, Matcher& m, int pos) const {
-  if (pos >= static_cast<int>(text.size()) || text[pos] != ch) return -1;
-  return this->callNext(text, m, pos + 1);
+  // A run of plain character nodes is tested in one loop: each would only
+  // test its character and call the next, so the run costs one stack level.
+  const int len = static_cast<int>(text.size());
+  const BasicNFACharNode* node = this;
+  while (true) {
+    if (pos >= len || text[pos] != node->ch) return -1;
+    ++pos;
+    const BasicNFANode<C>* after = node->next;
+    if (this->shapeOf(after) != BasicNFANode<C>::Shape::kChar)
+      return this->call(after, text, m, pos);
+    node = static_cast<const BasicNFACharNode*>(after);
+  }
 }
 
 template <class C>

@@ -64,15 +64,23 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   BasicNFANode* next = nullptr;
 
  protected:
+  // What a caller may do with this node without a nested call: step over it
+  // (sub-start nodes, and accept nodes that have a successor, only pass the
+  // position on) or, for a plain character node, test its character in
+  // line. Only the node classes named set a shape other than kOther.
+  enum class Shape : unsigned char { kOther, kChar, kPassThrough };
+  explicit BasicNFANode(Shape s) : shape(s) {}
+  const Shape shape = Shape::kOther;
+  static Shape shapeOf(const BasicNFANode* node) { return node->shape; }
+
   // Every call from one node into another goes through here, so the matcher
-  // can bound the depth of one attempt (see BasicMatcher::kMaxDepth).
+  // can bound the stack of one operation (see BasicMatcher::kMaxStackBytes).
   static int call(const BasicNFANode* node, const String& text, Matcher& matcher, int pos);
   int callNext(const String& text, Matcher& matcher, int pos) const {
     return call(next, text, matcher, pos);
   }
-  // Depth bookkeeping for nodes that recurse into themselves.
-  static bool enter(Matcher& matcher);
-  static void leave(Matcher& matcher);
+  // False once the current operation has used the stack it may use.
+  static bool withinStack(Matcher& matcher);
 
   // The nodes' window on the matcher's state.
   static int& startOf(Matcher& m, int gi);
@@ -94,7 +102,8 @@ class BasicNFACharNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACharNode(CharT c) : ch(c) {}
+  explicit BasicNFACharNode(CharT c)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kChar), ch(c) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   CharT ch;
@@ -188,6 +197,7 @@ class BasicNFAAcceptNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
+  BasicNFAAcceptNode() : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kPassThrough) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };
@@ -197,6 +207,7 @@ class BasicNFASubStartNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
+  BasicNFASubStartNode() : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kPassThrough) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };

@@ -40,20 +40,30 @@ int BasicNFAGreedyQuantifierNode<C>::match(const String& text, Matcher& m, int p
   return matchGreedy(text, m, cur, this->min);
 }
 
+// The greedy step as a loop. The recursive rule (repeat once more while the
+// repetition consumes something and count is below max, and on the way back
+// try the successor at every position reached, deepest first) needs no stack
+// per repetition here: the repeated atom is a single character, class,
+// literal, back reference or position test whose chain ends at once and
+// changes no state, so every repetition consumes the same width and the
+// positions to try are pos, pos + width, ... up to the last one reached.
 template <class C>
 int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m, int pos,
                                                  int count) const {
   if (count >= this->max) return this->callNext(text, m, pos);
   int e = this->call(this->inner, text, m, pos);
-  if (e > pos) {
-    // One stack frame per repetition: counted like a node call.
-    if (!this->enter(m)) return -1;
-    int r = matchGreedy(text, m, e, count + 1);
-    this->leave(m);
-    if (r != -1) return r;
-    if (this->overflowed(m)) return -1;
+  if (e <= pos) return this->callNext(text, m, pos);
+  const int width = e - pos;
+  int top = e;
+  for (++count; count < this->max; ++count) {
+    e = this->call(this->inner, text, m, top);
+    if (e <= top) break;
+    top = e;
   }
-  return this->callNext(text, m, pos);
+  for (int at = top;; at -= width) {
+    int r = this->callNext(text, m, at);
+    if (r != -1 || at <= pos || this->overflowed(m)) return r;
+  }
 }
 
 template <class C>

@@ -19,26 +19,50 @@ class FormerBugs : public ::testing::Test {
 };
 TYPED_TEST_SUITE(FormerBugs, Widths, WidthNames);
 
-// Every repetition adds stack frames; a long text must end in a match or a
-// clean no-match, never a crashed stack.
-TYPED_TEST(FormerBugs, LongTextsDoNotOverflowTheStack) {
+// A repetition of a single atom runs as a loop, so a text of 1 MiB matches
+// in full, whole-text and searched, greedy, lazy and possessive alike.
+TYPED_TEST(FormerBugs, SingleAtomRepetitionsMatchLongTexts) {
   using C = TypeParam;
-  const std::basic_string<C> mib(1 << 20, C('a'));
-  const char* const patterns[] = {".*", "a*", "[a-z]*", "a+", ".*?", ".*+", "a{0,2000000}"};
-  for (const char* pattern : patterns) {
-    SCOPED_TRACE(std::string("pattern '") + pattern + "'");
-    PatternPtr<C> p = Compile<C>(pattern);
+  const std::basic_string<C> letters(1 << 20, C('a'));
+  const std::basic_string<C> digits(1 << 20, C('7'));
+  const int size = 1 << 20;
+  struct Case {
+    const char* pattern;
+    const std::basic_string<C>* text;
+    int searchEnd;  // end of the first search match, which starts at 0
+  };
+  const Case cases[] = {
+      {".*", &letters, size},           {".*?", &letters, 0},         {".*+", &letters, size},
+      {"a*", &letters, size},           {"a*?", &letters, 0},         {"a*+", &letters, size},
+      {"[a-z]*", &letters, size},       {"[a-z]*?", &letters, 0},     {"[a-z]*+", &letters, size},
+      {"\\d+", &digits, size},          {"\\d+?", &digits, 1},        {"\\d++", &digits, size},
+      {"a{0,2000000}", &letters, size}, {"(?:x|a*)", &letters, size}, {"\\w*\\d", &digits, size},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("pattern '") + c.pattern + "'");
+    PatternPtr<C> p = Compile<C>(c.pattern);
     ASSERT_NE(p, nullptr);
-    MatcherPtr<C> m(p->makeMatcher(mib));
-    // Either result is sound; a success must cover the whole text, or in a
-    // search start at 0, where every one of these patterns matches.
-    if (m->matches()) {
-      EXPECT_EQ(m->groupEnd(0), static_cast<int>(mib.size()));
-    }
-    if (m->findFirst()) {
-      EXPECT_EQ(m->groupStart(0), 0);
-    }
+    MatcherPtr<C> m(p->makeMatcher(*c.text));
+    EXPECT_TRUE(m->matches());
+    EXPECT_EQ(m->groupEnd(0), size);
+    EXPECT_TRUE(m->findFirst());
+    EXPECT_EQ(m->groupStart(0), 0);
+    EXPECT_EQ(m->groupEnd(0), c.searchEnd);
   }
+  // A literal run costs one level too: a 40000-character pattern of plain
+  // characters matches itself, and so does a long pattern of alternating
+  // literals and classes searched in a longer text.
+  const std::string literal(40000, 'q');
+  PatternPtr<C> p = Compile<C>(literal);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>(literal)));
+  std::string mixed;
+  while (mixed.size() < 30000) mixed += "ab[c]";
+  p = Compile<C>(mixed);
+  ASSERT_NE(p, nullptr);
+  std::string text;
+  while (text.size() < 18000) text += "abc";
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xx" + text)), std::make_pair(2, 2 + 18000));
 }
 
 // A bounded attempt fails; it never turns into a false success.
