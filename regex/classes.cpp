@@ -260,7 +260,7 @@ typename BasicPattern<C>::String BasicPattern<C>::parseClass() {
   const int len = static_cast<int>(pattern.size());
   zrn_regex_detail::NestingGuard guard(nesting);
   if (nesting > kMaxNesting) {
-    raiseError();
+    tripNestingBound();
     cursor = len;
     return String();
   }

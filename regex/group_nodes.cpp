@@ -60,11 +60,34 @@ void BasicNFAOrNode<C>::restoreGroups(Matcher& m, size_t mark) const {
 }
 
 template <class C>
+const BasicNFAOrNode<C>* BasicNFAOrNode<C>::laterLevel(const BasicNFANode<C>* node) {
+  if (BasicNFANode<C>::shapeOf(node) != BasicNFANode<C>::Shape::kAlternation) return nullptr;
+  const BasicNFANode<C>* after = node->next;
+  while (after != nullptr &&
+         BasicNFANode<C>::shapeOf(after) == BasicNFANode<C>::Shape::kPassThrough) {
+    if (after->next == nullptr) return static_cast<const BasicNFAOrNode*>(node);
+    after = after->next;
+  }
+  return nullptr;
+}
+
+template <class C>
+int BasicNFAOrNode<C>::matchTwo(const String& text, Matcher& m, int pos) const {
+  const BasicNFANode<C>* rest = two;
+  while (const BasicNFAOrNode* level = laterLevel(rest)) {
+    int r = this->call(level->one, text, m, pos);
+    if (r != -1) return r;
+    rest = level->two;
+  }
+  return this->call(rest, text, m, pos);
+}
+
+template <class C>
 int BasicNFAOrNode<C>::match(const String& text, Matcher& m, int pos) const {
   if (this->next == nullptr) {
     int r = this->call(one, text, m, pos);
     if (r != -1) return r;
-    return this->call(two, text, m, pos);
+    return matchTwo(text, m, pos);
   }
   const bool keep = restores();
   std::vector<int>& saved = this->scratchOf(m);
@@ -76,7 +99,7 @@ int BasicNFAOrNode<C>::match(const String& text, Matcher& m, int pos) const {
     if (r == -1 && keep) restoreGroups(m, mark);
   }
   if (r == -1) {
-    r = this->call(two, text, m, pos);
+    r = matchTwo(text, m, pos);
     if (r != -1) {
       r = this->callNext(text, m, r);
       if (r == -1 && keep) restoreGroups(m, mark);

@@ -53,7 +53,7 @@ class BasicNFAOrNode : public BasicNFANode<CharT> {
     int high = 0;
   };
   BasicNFAOrNode(BasicNFANode<CharT>* first, BasicNFANode<CharT>* second)
-      : one(first), two(second) {}
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kAlternation), one(first), two(second) {}
   void collectNodes(NodeSet& nodes) override;
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
@@ -67,6 +67,13 @@ class BasicNFAOrNode : public BasicNFANode<CharT> {
  private:
   void saveGroups(Matcher& matcher) const;
   void restoreGroups(Matcher& matcher, size_t mark) const;
+  // `two` when it is an alternation node whose successor only leads to an
+  // accept node without one (a later level of a run of alternatives): its
+  // result is then its branch's own, so its branches can be tried in line.
+  static const BasicNFAOrNode* laterLevel(const BasicNFANode<CharT>* node);
+  // The first match of `two` from pos: the branches of later levels in a
+  // loop rather than one stack level each.
+  int matchTwo(const String& text, Matcher& matcher, int pos) const;
   bool restores() const {
     return restoreOwn != 0 || restoreNonCap.low < restoreNonCap.high ||
            restoreCap.low < restoreCap.high;

@@ -67,8 +67,9 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   // What a caller may do with this node without a nested call: step over it
   // (sub-start nodes, and accept nodes that have a successor, only pass the
   // position on) or, for a plain character node, test its character in
-  // line. Only the node classes named set a shape other than kOther.
-  enum class Shape : unsigned char { kOther, kChar, kPassThrough };
+  // line; kAlternation marks the alternation node. Only the node classes
+  // named set a shape other than kOther.
+  enum class Shape : unsigned char { kOther, kChar, kPassThrough, kAlternation };
   explicit BasicNFANode(Shape s) : shape(s) {}
   const Shape shape = Shape::kOther;
   static Shape shapeOf(const BasicNFANode* node) { return node->shape; }

@@ -3,6 +3,7 @@
 // prefixes and inline flags, alternation, registered sub-patterns,
 // quantifiers, and the syntax-error report.
 #include <climits>
+#include <vector>
 
 #include "regex/group_nodes.h"
 #include "regex/parser_support.h"
@@ -61,7 +62,19 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
 }
 
 template <class C>
+void BasicPattern<C>::tripNestingBound() {
+  // One report for the whole pattern: the levels it unwinds through add none.
+  if (!nestingTripped) raiseError();
+  nestingTripped = true;
+  error = true;
+}
+
+template <class C>
 void BasicPattern<C>::raiseError() {
+  if (nestingTripped) {
+    error = true;
+    return;
+  }
   bool meta = false;
   if (cursor >= 1 && cursor - 1 < static_cast<int>(pattern.size())) {
     C before = pattern[cursor - 1];
@@ -86,7 +99,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
                                                        bool groupHeaded) {
   zrn_regex_detail::NestingGuard guard(nesting);
   if (nesting > kMaxNesting) {
-    raiseError();
+    tripNestingBound();
     return nullptr;
   }
   const int len = static_cast<int>(pattern.size());
@@ -174,11 +187,152 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
   }
   Node* head = start;
   Node* tail = start;
+  SequenceEnd end = parseSequence(inGroup, &tail);
+  if (end == SequenceEnd::kError) return nullptr;
 
+  if (inAlternation) {
+    // A later alternative ends at the next "|", which the caller reads on
+    // from, at the group's ")", which is left for the group's own level, or
+    // at the end of the text. Its flags carry on into the next alternative.
+    laterAlternativeFollows = end == SequenceEnd::kBar;
+    if (end == SequenceEnd::kText && inGroup) {
+      raiseError();  // the group is not closed
+      return nullptr;
+    }
+    if (end == SequenceEnd::kClose) --cursor;
+    tail->next = registerNode(new BasicNFAAcceptNode<C>());
+    if (outTail != nullptr) *outTail = tail->next;
+    return error ? nullptr : head;
+  }
+
+  if (end == SequenceEnd::kBar) {
+    end = parseAlternation(inGroup, index, headed, &head, &tail);
+    if (end == SequenceEnd::kError) return nullptr;
+  }
+
+  if (end == SequenceEnd::kClose) {
+    if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
+      tail->next = registerNode(new BasicNFAAcceptNode<C>());
+      flags = entryFlags;
+      Node* n = kind == Kind::kLookAhead
+                    ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
+                    : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
+      registerNode(n);
+      if (outTail != nullptr) *outTail = n;
+      return n;
+    }
+    Node* groupTail = registerNode(new BasicNFAGroupTailNode<C>(index));
+    tail->next = groupTail;
+    if (outTail != nullptr) *outTail = groupTail;
+    Node* loop = parseGroupQuantifier(head, groupTail, index);
+    if (loop != nullptr) {
+      head = loop;
+      if (outTail != nullptr) *outTail = loop->next;
+    }
+    flags = entryFlags;
+    return head;
+  }
+
+  if (inGroup) {
+    raiseError();  // the group is not closed
+  } else if (outTail != nullptr) {
+    *outTail = tail;
+  }
+  flags = entryFlags;
+  return error ? nullptr : head;
+}
+
+// The alternatives after a level's first "|", read one after the other: the
+// chain is the one that reading each later alternative as a level nested in
+// the one before would build, without a stack level per alternative. Each
+// later alternative but the last is an alternation node of its own alternative
+// and of the rest (`two`), whose successor is the join of the level before it;
+// every branch ends at its own last node.
+template <class C>
+typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inGroup, int index,
+                                                                        bool headed, Node** head,
+                                                                        Node** tail) {
+  const int len = static_cast<int>(pattern.size());
+  const unsigned long flagsAtBar = flags;
+  const int capturesBefore = groupCount;
+  const int nonCapBefore = nonCapCount;
+  struct Alternative {
+    Node* first;
+    Node* last;  // the accept node that closes its own alternative
+  };
+  std::vector<Alternative> later;
+  // The accept node that closes the first alternative.
+  (*tail)->next = registerNode(new BasicNFAAcceptNode<C>());
+  Alternative firstAlternative = {*head, (*tail)->next};
+  do {
+    Node* last = nullptr;
+    laterAlternativeFollows = false;
+    Node* first = parse(inGroup, true, &last, index, headed);
+    if (first == nullptr) {
+      // A syntax error: each level that the alternatives before it would
+      // have nested in reads one more character and meets the error, or,
+      // at the end of a group's text, reports that the group is not closed.
+      for (size_t level = 0; level <= later.size(); ++level) {
+        if (cursor < len) {
+          ++cursor;
+        } else if (inGroup) {
+          raiseError();
+        }
+      }
+      return SequenceEnd::kError;
+    }
+    later.push_back({first, last});
+  } while (laterAlternativeFollows);
+
+  // Join from the innermost level out. `rest` is what the level of later[k]
+  // returns: the last alternative itself, or the alternation node built for
+  // its own first alternative and the rest; restTail its last node.
+  Node* rest = later.back().first;
+  Node* restTail = later.back().last;
+  bool restIsAlternation = false;
+  for (size_t k = later.size(); k-- > 0;) {
+    const bool outermost = k == 0;
+    const Alternative& mine = outermost ? firstAlternative : later[k - 1];
+    auto* alternation = new BasicNFAOrNode<C>(mine.first, rest);
+    registerNode(alternation);
+    Node* join = registerNode(new BasicNFAAcceptNode<C>());
+    mine.last->next = join;
+    (restIsAlternation ? rest : restTail)->next = join;
+    if (restIsAlternation && outermost) {
+      // Only behind the outermost join can the rest of the pattern fail
+      // after a later alternative matched (a later level's join leads to
+      // that level's closing accept node): the groups opened in the later
+      // alternatives, and the group they belong to, are put back then.
+      auto* inner = static_cast<BasicNFAOrNode<C>*>(rest);
+      inner->restoreNonCap = {nonCapCount, nonCapBefore};
+      inner->restoreCap = {capturesBefore, groupCount};
+      inner->restoreOwn = headed ? index : 0;
+    }
+    if (outermost) {
+      *head = alternation;
+      *tail = join;
+    } else {
+      // The later level then ends with a closing accept node of its own.
+      Node* closing = registerNode(new BasicNFAAcceptNode<C>());
+      join->next = closing;
+      rest = alternation;
+      restTail = closing;
+      restIsAlternation = true;
+    }
+  }
+  // Each later level put back, when it ended, the flags it found: those in
+  // force at the first "|".
+  flags = flagsAtBar;
+  return cursor < len ? (++cursor, SequenceEnd::kClose) : SequenceEnd::kText;
+}
+
+template <class C>
+typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGroup, Node** tail) {
+  const int len = static_cast<int>(pattern.size());
   while (cursor < len) {
     C ch = pattern[cursor++];
     Node* atom = nullptr;
-    if (error) return nullptr;
+    if (error) return SequenceEnd::kError;
     switch (ch) {
       case C('^'):
         atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
@@ -244,87 +398,27 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         if (group == nullptr) {
           raiseError();
         } else {
-          tail->next = group;
-          tail = groupTail;
+          (*tail)->next = group;
+          *tail = groupTail;
         }
         break;
       }
-      case C('|'): {
-        tail->next = registerNode(new BasicNFAAcceptNode<C>());
-        tail = tail->next;
-        // The first alternative ends at the accept node just linked; the later
-        // ones end where their level says. A walk along `next` would stop at
-        // an alternation nested in a group of the alternative instead.
-        Node* e1 = tail;
-        Node* twoTail = nullptr;
-        const int capturesBefore = groupCount;
-        const int nonCapBefore = nonCapCount;
-        Node* two = parse(inGroup, true, &twoTail, index, headed);
-        if (two == nullptr) break;
-        Node* one = head;
-        head = registerNode(new BasicNFAOrNode<C>(one, two));
-        // With three or more alternatives the later level's own alternation
-        // node continues at the join; its alternatives end at that level's
-        // closing accept node.
-        auto* later = dynamic_cast<BasicNFAOrNode<C>*>(two);
-        Node* e2 = later != nullptr ? two : twoTail;
-        if (later != nullptr && !inAlternation) {
-          // Only here can the rest of the pattern fail behind a later
-          // alternative (in a later level the join leads to that level's
-          // closing accept node): the groups opened in the later
-          // alternatives, and the group they belong to, are put back then.
-          later->restoreNonCap = {nonCapCount, nonCapBefore};
-          later->restoreCap = {capturesBefore, groupCount};
-          later->restoreOwn = headed ? index : 0;
-        }
-        Node* join = registerNode(new BasicNFAAcceptNode<C>());
-        e2->next = join;
-        e1->next = join;
-        tail = join;
-        break;
-      }
-      case C(')'): {
+      case C('|'):
+        return SequenceEnd::kBar;
+      case C(')'):
         if (!inGroup) {
           raiseError();
           break;
         }
-        if (kind == Kind::kAlternative) {
-          --cursor;  // the group's own level reads the ")"
-          tail->next = registerNode(new BasicNFAAcceptNode<C>());
-          if (outTail != nullptr) *outTail = tail->next;
-          flags = entryFlags;
-          return head;
-        }
-        if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
-          tail->next = registerNode(new BasicNFAAcceptNode<C>());
-          flags = entryFlags;
-          Node* n =
-              kind == Kind::kLookAhead
-                  ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
-                  : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
-          registerNode(n);
-          if (outTail != nullptr) *outTail = n;
-          return n;
-        }
-        Node* groupTail = registerNode(new BasicNFAGroupTailNode<C>(index));
-        tail->next = groupTail;
-        if (outTail != nullptr) *outTail = groupTail;
-        Node* loop = parseGroupQuantifier(head, groupTail, index);
-        if (loop != nullptr) {
-          head = loop;
-          if (outTail != nullptr) *outTail = loop->next;
-        }
-        flags = entryFlags;
-        return head;
-      }
+        return SequenceEnd::kClose;
       case C('{'): {
         Node* subTail = nullptr;
         Node* first = parseNamedPattern(&subTail);
         if (first != nullptr) {
           // No quantifier is read after a reference: one that follows is read
           // at atom position and is a syntax error.
-          tail->next = first;
-          tail = subTail;
+          (*tail)->next = first;
+          *tail = subTail;
         }
         break;
       }
@@ -344,22 +438,12 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
       // parseQuote registers its node itself; registering twice is harmless.
       registerNode(atom);
       Node* q = parseQuantifier(atom);
-      tail->next = q;
-      tail = q;
+      (*tail)->next = q;
+      *tail = q;
     }
   }
 
-  if (inGroup) {
-    raiseError();
-  } else {
-    if (inAlternation) {
-      tail->next = registerNode(new BasicNFAAcceptNode<C>());
-      tail = tail->next;
-    }
-    if (outTail != nullptr) *outTail = tail;
-  }
-  flags = entryFlags;
-  return error ? nullptr : head;
+  return SequenceEnd::kText;
 }
 
 template <class C>
@@ -583,17 +667,21 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   return node;
 }
 
-#define ZRN_INSTANTIATE_PARSER(C)                                                            \
-  template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);          \
-  template void BasicPattern<C>::raiseError();                                               \
-  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const; \
-  template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);     \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                     \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                \
-  template int BasicPattern<C>::parseNumber(int, int) const;                                 \
-  template bool BasicPattern<C>::parseBounds(int*, int*);                                    \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);                   \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node*, Node*, int);  \
+#define ZRN_INSTANTIATE_PARSER(C)                                                                  \
+  template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);                \
+  template void BasicPattern<C>::raiseError();                                                     \
+  template void BasicPattern<C>::tripNestingBound();                                               \
+  template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool, Node**);              \
+  template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool, int, bool, Node**, \
+                                                                          Node**);                 \
+  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const;       \
+  template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);           \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                           \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                      \
+  template int BasicPattern<C>::parseNumber(int, int) const;                                       \
+  template bool BasicPattern<C>::parseBounds(int*, int*);                                          \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);                         \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node*, Node*, int);        \
   template BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool, Node**);
 
 ZRN_INSTANTIATE_PARSER(char)

@@ -23,7 +23,9 @@ BasicPattern<C>::BasicPattern(const String& text)
       groupCount(0),
       nonCapCount(0),
       flags(0),
-      nesting(0) {}
+      nesting(0),
+      nestingTripped(false),
+      laterAlternativeFollows(false) {}
 
 template <class C>
 BasicPattern<C>::~BasicPattern() {

@@ -95,9 +95,25 @@ class BasicPattern {
 
   explicit BasicPattern(const String& text);
 
-  // The parser (one recursive-descent level per call).
+  // Why the reading of one alternative stopped: at a "|", at a ")" that
+  // closes the level's group (consumed), at the end of the text, or at a
+  // character read after a syntax error.
+  enum class SequenceEnd { kBar, kClose, kText, kError };
+
+  // The parser (one recursive-descent level per call). A level with
+  // inAlternation reads one later alternative only and sets
+  // laterAlternativeFollows when a "|" ended it.
   Node* parse(bool inGroup, bool inAlternation, Node** outTail, int groupIndex, bool groupHeaded);
+  // Reads items and links them after *tail until one of the ends above.
+  SequenceEnd parseSequence(bool inGroup, Node** tail);
+  // Reads the alternatives after a level's first "|" and builds the
+  // alternation over *head .. *tail; the same ends as parseSequence, "|"
+  // excepted.
+  SequenceEnd parseAlternation(bool inGroup, int index, bool headed, Node** head, Node** tail);
   void raiseError();
+  // Reports that the text nests deeper than kMaxNesting, once; every later
+  // report of the same compile is left out.
+  void tripNestingBound();
   Node* parseBackReference();
   Node* parseNamedPattern(Node** outTail);
   // Decimal value of pattern[first..last]; -1 when it does not fit in an int.
@@ -125,6 +141,7 @@ class BasicPattern {
 
   // Deepest nesting of groups, classes and sub-pattern references the parser
   // follows; deeper text is a syntax error rather than a stack overflow.
+  // Alternatives do not nest: any number of them side by side is fine.
   static constexpr int kMaxNesting = 1000;
   // Most characters one class range may hold.
   static constexpr unsigned long kMaxRange = 0x10000;
@@ -139,6 +156,8 @@ class BasicPattern {
   int nonCapCount;
   unsigned long flags;
   int nesting;
+  bool nestingTripped;
+  bool laterAlternativeFollows;
   // Names of the registered sub-patterns being read, innermost last.
   std::vector<String> expanding;
 };

@@ -2,6 +2,7 @@
 // engine has, so it cannot come back. This block only ever grows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -369,6 +370,72 @@ TYPED_TEST(FormerBugs, FailedOperationsLeaveNoGroups) {
   EXPECT_EQ(m->groupEnd(0), -1);
   EXPECT_EQ(m->groupStart(1), -1);
   EXPECT_EQ(m->groupStart(2), -1);
+}
+
+// Alternatives side by side do not nest: a flat alternation of 10000 words
+// compiles and matches, inside a group as well, while each later
+// alternative still matches to its own end before the rest is tried.
+TYPED_TEST(FormerBugs, TenThousandAlternatives) {
+  using C = TypeParam;
+  auto words = [](int count, const char* format) {
+    std::string out;
+    char word[16];
+    for (int i = 0; i < count; ++i) {
+      std::snprintf(word, sizeof(word), format, i);
+      if (i > 0) out += '|';
+      out += word;
+    }
+    return out;
+  };
+  const std::string flat = words(10000, "w%04d");
+  PatternPtr<C> p = Compile<C>(flat);
+  ASSERT_NE(p, nullptr);
+  for (const char* yes : {"w0000", "w5000", "w9999"}) EXPECT_TRUE(p->matches(Widen<C>(yes))) << yes;
+  for (const char* no : {"w10000", "w", "x0000", ""}) EXPECT_FALSE(p->matches(Widen<C>(no))) << no;
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xx w4321 yy")), std::make_pair(3, 8));
+
+  PatternPtr<C> grouped = Compile<C>("(?:a|(" + flat + "))z");
+  ASSERT_NE(grouped, nullptr);
+  MatcherPtr<C> m(grouped->makeMatcher(Widen<C>("w9998z")));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(1), 0);
+  EXPECT_EQ(m->groupEnd(1), 5);
+  m->setText(Widen<C>("w9998y"));
+  EXPECT_FALSE(m->matches());
+  EXPECT_EQ(m->groupStart(1), -1);
+
+  // 1001 words were once past the nesting bound; "x9" stands before "x99".
+  PatternPtr<C> hundred = Compile<C>(words(1001, "x%d"));
+  ASSERT_NE(hundred, nullptr);
+  EXPECT_TRUE(hundred->matches(Widen<C>("x1000")) == false);
+  EXPECT_TRUE(hundred->matches(Widen<C>("x9")));
+  PatternPtr<C> below = Compile<C>(words(100, "x%d"));
+  ASSERT_NE(below, nullptr);
+  EXPECT_FALSE(below->matches(Widen<C>("x99")));
+  EXPECT_EQ(SearchFirst<C>(below.get(), Widen<C>("x99")), std::make_pair(0, 2));
+}
+
+// Nesting past the bound is reported once, not once more by every level
+// that unwinds (a 200 KB run of "(" once wrote a thousand reports of it).
+TYPED_TEST(FormerBugs, NestingBoundReportsOnce) {
+  using C = TypeParam;
+  for (const std::string& text : {std::string(200000, '('), std::string(5000, '['),
+                                  std::string(1500, '(') + "a" + std::string(1500, ')')}) {
+    SCOPED_TRACE(text.substr(0, 8) + "... of " + std::to_string(text.size()));
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(text); });
+    EXPECT_EQ(p, nullptr);
+    size_t reports = 0;
+    for (size_t at = err.find("Syntax Error"); at != std::string::npos;
+         at = err.find("Syntax Error", at + 1)) {
+      ++reports;
+    }
+    EXPECT_EQ(reports, 1u);
+  }
+  // Nesting within the bound still compiles.
+  PatternPtr<C> deep = Compile<C>(std::string(900, '(') + "a" + std::string(900, ')'));
+  ASSERT_NE(deep, nullptr);
+  EXPECT_TRUE(deep->matches(Widen<C>("a")));
 }
 
 // Narrow only: bytes from 0x80 up in the pattern and the text.

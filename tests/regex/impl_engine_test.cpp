@@ -349,6 +349,15 @@ TYPED_TEST(EngineInternals, GroupSyntaxErrors) {
       {"(?<=a)?", R("(?<=a)?", 6, meta)},
       {"a|*", R("a|*", 2, meta)},
       {"(?i--i)", R("(?i--i)", 3, plain) + R("(?i--i)", 3, plain)},
+      // Every later alternative is a level of its own: each reports once
+      // more that the group is not closed, or reads one more character
+      // before it gives up.
+      {"(a|b", R("(a|b", 3, plain) + R("(a|b", 3, plain) + R("(a|b", 3, plain)},
+      {"(a|b|c", R("(a|b|c", 5, plain) + R("(a|b|c", 5, plain) + R("(a|b|c", 5, plain) +
+                     R("(a|b|c", 5, plain)},
+      {"(a|*|b)", R("(a|*|b)", 3, meta) + R("(a|*|b)", 5, plain)},
+      {"(a|b|*|c|d)", R("(a|b|*|c|d)", 5, meta) + R("(a|b|*|c|d)", 8, plain)},
+      {"x|y|*", R("x|y|*", 4, meta)},
   };
   for (const ErrorCase& e : cases) {
     SCOPED_TRACE(e.pattern);
