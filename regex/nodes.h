@@ -24,24 +24,44 @@ class BasicMatcher;
 template <class CharT>
 class BasicPattern;
 
-// The narrow family carries the diagnostic `dump`; the wide family has none.
 template <class CharT>
-class NodeDumpInterface {
+class BasicNFANode;
+
+namespace zrn_regex_detail {
+
+// The node base's virtual operations are declared in layers so that both
+// families keep one order and the narrow family's `dump` takes its place
+// between `match` and `isGroupHead`: the destructor, `collectNodes` and
+// `match` here, then `dump` (narrow only), then the rest in BasicNFANode.
+template <class CharT>
+class NodeOperations {
+ public:
+  using String = std::basic_string<CharT>;
+  using Matcher = BasicMatcher<CharT>;
+  using NodeSet = std::map<BasicNFANode<CharT>*, bool>;
+
+  virtual ~NodeOperations() = default;
+  virtual void collectNodes(NodeSet& nodes) = 0;
+  virtual int match(const String& text, Matcher& matcher, int pos) const = 0;
+
  protected:
-  ~NodeDumpInterface() = default;
+  NodeOperations() = default;
 };
+
+template <class CharT>
+class NodeDumpOperation : public NodeOperations<CharT> {};
+
 template <>
-class NodeDumpInterface<char> {
+class NodeDumpOperation<char> : public NodeOperations<char> {
  public:
   // Prints this node and its successors, indented by 2 * indent.
   virtual void dump(int indent) const = 0;
-
- protected:
-  ~NodeDumpInterface() = default;
 };
 
+}  // namespace zrn_regex_detail
+
 template <class CharT>
-class BasicNFANode : public NodeDumpInterface<CharT> {
+class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
  public:
   using String = std::basic_string<CharT>;
   using Matcher = BasicMatcher<CharT>;
@@ -50,13 +70,13 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   BasicNFANode() = default;
   BasicNFANode(const BasicNFANode&) = delete;
   BasicNFANode& operator=(const BasicNFANode&) = delete;
-  virtual ~BasicNFANode() = default;
+  ~BasicNFANode() override = default;
 
   // Enters every node reachable from this one into nodes; a node met a second
   // time ends the walk, so cycles terminate.
-  virtual void collectNodes(NodeSet& nodes);
+  void collectNodes(NodeSet& nodes) override;
   // End of the match of this node and all nodes after it, or -1.
-  virtual int match(const String& text, Matcher& matcher, int pos) const = 0;
+  int match(const String& text, Matcher& matcher, int pos) const override = 0;
   void dump(int indent) const;  // narrow only
   virtual bool isGroupHead() const { return false; }
   virtual bool isStartOfInput() const { return false; }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <typeinfo>
@@ -402,6 +404,150 @@ TEST(NarrowPrint, DumpsOneLinePerNode) {
             "      13NFAAcceptNode\n"
             "  10NFAEndNode\n");
 }
+
+// Every node kind's line, byte for byte: alternation (with the rest of the
+// pattern under each branch, and an alternative that goes on after its own
+// group), look-ahead, look-behind, the group loop's three type words, back
+// reference, a case-insensitive class (no line of its own) and the quotes.
+TEST(NarrowPrint, DumpsEveryNodeKind) {
+  struct Case {
+    const char* pattern;
+    const char* dump;
+  };
+  const Case cases[] = {
+      {"(?:(a|b)c|x)d",
+       "Pattern((?:(a|b)c|x)d):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  9NFAOrNode\n"
+       "    one\n"
+       "      16NFAGroupHeadNode(gi=-1)\n"
+       "      9NFAOrNode\n"
+       "        one\n"
+       "          16NFAGroupHeadNode(gi=1)\n"
+       "          11NFACharNode(0x61)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=1)\n"
+       "          11NFACharNode(0x63)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=-1)\n"
+       "          11NFACharNode(0x64)\n"
+       "          10NFAEndNode\n"
+       "        two\n"
+       "          16NFAGroupHeadNode(gi=1)\n"
+       "          11NFACharNode(0x62)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=1)\n"
+       "          11NFACharNode(0x63)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=-1)\n"
+       "          11NFACharNode(0x64)\n"
+       "          10NFAEndNode\n"
+       "    two\n"
+       "      16NFAGroupHeadNode(gi=-1)\n"
+       "      11NFACharNode(0x78)\n"
+       "      13NFAAcceptNode\n"
+       "      13NFAAcceptNode\n"
+       "      16NFAGroupTailNode(gi=-1)\n"
+       "      11NFACharNode(0x64)\n"
+       "      10NFAEndNode\n"},
+      {"(?=a)b",
+       "Pattern((?=a)b):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  16NFALookAheadNode(pos=true)\n"
+       "    15NFASubStartNode\n"
+       "    11NFACharNode(0x61)\n"
+       "    13NFAAcceptNode\n"
+       "  11NFACharNode(0x62)\n"
+       "  10NFAEndNode\n"},
+      {"(?<!ab)c",
+       "Pattern((?<!ab)c):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  17NFALookBehindNode(str=ab, pos=false)\n"
+       "  11NFACharNode(0x63)\n"
+       "  10NFAEndNode\n"},
+      {"(a)*(b)+?(?:c){1,2}+",
+       "Pattern((a)*(b)+?(?:c){1,2}+):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  24NFAGroupLoopPrologueNode(gi=1)\n"
+       "  16NFAGroupLoopNode(gi=1, min=0, max=2147483647, type=greedy)\n"
+       "  24NFAGroupLoopPrologueNode(gi=2)\n"
+       "  16NFAGroupLoopNode(gi=2, min=1, max=2147483647, type=reluctant)\n"
+       "  24NFAGroupLoopPrologueNode(gi=-1)\n"
+       "  16NFAGroupLoopNode(gi=-1, min=1, max=2, type=possessive)\n"
+       "  10NFAEndNode\n"},
+      {"(a)\\1",
+       "Pattern((a)\\1):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  16NFAGroupHeadNode(gi=1)\n"
+       "  11NFACharNode(0x61)\n"
+       "  16NFAGroupTailNode(gi=1)\n"
+       "  16NFAReferenceNode(gi=1)\n"
+       "  10NFAEndNode\n"},
+      {"(?i)[a-c]d",
+       "Pattern((?i)[a-c]d):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  17NFALookBehindNode(str=, pos=true)\n"
+       "  13NFACICharNode(0x64)\n"
+       "  10NFAEndNode\n"},
+      {"\\Qa.b\\E(?i)\\Qx\\E",
+       "Pattern(\\Qa.b\\E(?i)\\Qx\\E):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  12NFAQuoteNode(a.b)\n"
+       "  17NFALookBehindNode(str=, pos=true)\n"
+       "  14NFACIQuoteNode(x)\n"
+       "  10NFAEndNode\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    PatternPtr<char> p = Compile<char>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    testing::internal::CaptureStdout();
+    p->print();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.dump);
+  }
+}
+
+#if defined(__GXX_ABI_VERSION)
+// The narrow node's virtual operations in their order: the destructor,
+// collectNodes, match, dump, isGroupHead, isStartOfInput, and the greedy
+// quantifier's matchGreedy after them. Under the Itanium ABI a pointer to a
+// virtual member holds one more than the operation's offset in the table.
+template <class F>
+std::ptrdiff_t SlotOf(F member) {
+  struct Representation {
+    std::ptrdiff_t ptr;
+    std::ptrdiff_t adjust;
+  } r;
+  static_assert(sizeof(member) == sizeof(r), "Itanium member pointers");
+  std::memcpy(&r, &member, sizeof(r));
+  return (r.ptr - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+TEST(NarrowNodeOperations, DumpStandsBetweenMatchAndIsGroupHead) {
+  // Slots 0 and 1 are the two forms of the virtual destructor.
+  EXPECT_EQ(SlotOf(&NFANode::collectNodes), 2);
+  EXPECT_EQ(SlotOf(&NFANode::match), 3);
+  EXPECT_EQ(SlotOf(&NFANode::dump), 4);
+  EXPECT_EQ(SlotOf(&NFANode::isGroupHead), 5);
+  EXPECT_EQ(SlotOf(&NFANode::isStartOfInput), 6);
+  EXPECT_EQ(SlotOf(&NFAGreedyQuantifierNode::matchGreedy), 7);
+  // The wide node has no dump: isGroupHead follows match.
+  EXPECT_EQ(SlotOf(&NFAUNode::match), 3);
+  EXPECT_EQ(SlotOf(&NFAUNode::isGroupHead), 4);
+  EXPECT_EQ(SlotOf(&NFAGreedyQuantifierUNode::matchGreedy), 6);
+}
+#endif
 
 }  // namespace
 }  // namespace zrn_regex_test
