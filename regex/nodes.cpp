@@ -110,28 +110,40 @@ int BasicNFACICharNode<C>::match(const String& text, Matcher& m, int pos) const 
 }
 
 template <class C>
-BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert) : inv(invert) {
-  for (C c : members) vals[c] = true;
+BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert)
+    : BasicNFAClassNode(BasicNFANode<C>::Shape::kClass, invert) {
+  for (C c : members) vals.emplace_hint(vals.end(), c, true);
+  indexMembers();
+}
+
+template <class C>
+void BasicNFAClassNode<C>::indexMembers() {
+  for (unsigned long long& word : table) word = 0;
+  for (const auto& member : vals) {
+    const unsigned long v = RegexTraits<C>::value(member.first);
+    if (v < 256) table[v >> 6] |= 1ull << (v & 63);
+  }
+  indexed = true;
 }
 
 template <class C>
 int BasicNFAClassNode<C>::match(const String& text, Matcher& m, int pos) const {
   if (pos >= static_cast<int>(text.size())) return -1;
-  if ((vals.find(text[pos]) != vals.end()) == inv) return -1;
+  if (isMember(text[pos]) == inv) return -1;
   return this->callNext(text, m, pos + 1);
 }
 
 template <class C>
 BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert)
-    : BasicNFAClassNode<C>(invert) {
+    : BasicNFAClassNode<C>(BasicNFANode<C>::Shape::kCIClass, invert) {
   for (C c : members) this->vals[RegexTraits<C>::fold(c)] = true;
+  this->indexMembers();
 }
 
 template <class C>
 int BasicNFACIClassNode<C>::match(const String& text, Matcher& m, int pos) const {
   if (pos >= static_cast<int>(text.size())) return -1;
-  bool member = this->vals.find(RegexTraits<C>::fold(text[pos])) != this->vals.end();
-  if (member == this->inv) return -1;
+  if (this->isMember(RegexTraits<C>::fold(text[pos])) == this->inv) return -1;
   return this->callNext(text, m, pos + 1);
 }
 

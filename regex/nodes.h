@@ -87,9 +87,18 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   // What a caller may do with this node without a nested call: step over it
   // (sub-start nodes, and accept nodes that have a successor, only pass the
   // position on) or, for a plain character node, test its character in
-  // line; kAlternation marks the alternation node. Only the node classes
-  // named set a shape other than kOther.
-  enum class Shape : unsigned char { kOther, kChar, kPassThrough, kAlternation };
+  // line; the other character and class shapes let a repetition test its
+  // atom in line, and kAlternation marks the alternation node. Only the node
+  // classes named set a shape other than kOther.
+  enum class Shape : unsigned char {
+    kOther,
+    kChar,
+    kCIChar,
+    kClass,
+    kCIClass,
+    kPassThrough,
+    kAlternation
+  };
   explicit BasicNFANode(Shape s) : shape(s) {}
   const Shape shape = Shape::kOther;
   static Shape shapeOf(const BasicNFANode* node) { return node->shape; }
@@ -135,7 +144,8 @@ class BasicNFACICharNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACICharNode(CharT c) : ch(RegexTraits<CharT>::fold(c)) {}
+  explicit BasicNFACICharNode(CharT c)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kCIChar), ch(RegexTraits<CharT>::fold(c)) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   CharT ch;
@@ -146,13 +156,41 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFAClassNode(bool invert) : inv(invert) {}
+  explicit BasicNFAClassNode(bool invert)
+      : BasicNFAClassNode(BasicNFANode<CharT>::Shape::kClass, invert) {}
   // Every character of members is entered once.
   BasicNFAClassNode(const String& members, bool invert);
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   bool inv;
   std::map<CharT, bool> vals;
+
+  // Builds the lookup table beside vals for the values below 256. The
+  // constructor that takes members runs it, and compile runs it again on
+  // every class node once the parser has entered all members; until it has
+  // run, lookups go to vals.
+  void indexMembers();
+  // node as a class node (either kind), or null.
+  static BasicNFAClassNode* classOf(BasicNFANode<CharT>* node) {
+    auto shape = BasicNFANode<CharT>::shapeOf(node);
+    bool isClass = shape == BasicNFANode<CharT>::Shape::kClass ||
+                   shape == BasicNFANode<CharT>::Shape::kCIClass;
+    return isClass ? static_cast<BasicNFAClassNode*>(node) : nullptr;
+  }
+  // Whether c (folded already, for the case-insensitive class) is a member.
+  bool isMember(CharT c) const {
+    const unsigned long v = RegexTraits<CharT>::value(c);
+    if (indexed && v < 256) return (table[v >> 6] >> (v & 63)) & 1u;
+    return vals.find(c) != vals.end();
+  }
+
+ protected:
+  BasicNFAClassNode(typename BasicNFANode<CharT>::Shape shape, bool invert)
+      : BasicNFANode<CharT>(shape), inv(invert) {}
+
+ private:
+  unsigned long long table[4] = {0, 0, 0, 0};
+  bool indexed = false;
 };
 
 // Members are stored lower-cased; the text's character is folded before the lookup.
@@ -161,7 +199,8 @@ class BasicNFACIClassNode : public BasicNFAClassNode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACIClassNode(bool invert) : BasicNFAClassNode<CharT>(invert) {}
+  explicit BasicNFACIClassNode(bool invert)
+      : BasicNFAClassNode<CharT>(BasicNFANode<CharT>::Shape::kCIClass, invert) {}
   BasicNFACIClassNode(const String& members, bool invert);
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;

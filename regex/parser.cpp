@@ -57,6 +57,10 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
     p->head->next = first;
     tail->next = p->registerNode(new BasicNFAEndNode<C>());
   }
+  // The parser may enter class members after a class node is made.
+  for (auto& entry : p->nodes) {
+    if (auto* cls = BasicNFAClassNode<C>::classOf(entry.first)) cls->indexMembers();
+  }
   p->matcher = new MatcherType(p, String());
   return p;
 }

@@ -12,7 +12,39 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
   BasicNFANode<C>* accept = pattern->registerNode(new BasicNFAAcceptNode<C>());
   // An inner node that already leads somewhere (the start of an atomic
   // group's closed body) keeps its successor.
-  if (inner->next == nullptr) inner->next = accept;
+  if (inner->next == nullptr) {
+    inner->next = accept;
+    atomAlone = true;
+  }
+}
+
+template <class C>
+int BasicNFAQuantifierNode<C>::repeatOnce(const String& text, Matcher& m, int pos) const {
+  if (atomAlone) {
+    using Shape = typename BasicNFANode<C>::Shape;
+    const int len = static_cast<int>(text.size());
+    switch (this->shapeOf(inner)) {
+      case Shape::kChar:
+        return pos < len && text[pos] == static_cast<const BasicNFACharNode<C>*>(inner)->ch
+                   ? pos + 1
+                   : -1;
+      case Shape::kCIChar:
+        return pos < len && RegexTraits<C>::fold(text[pos]) ==
+                                static_cast<const BasicNFACICharNode<C>*>(inner)->ch
+                   ? pos + 1
+                   : -1;
+      case Shape::kClass:
+      case Shape::kCIClass: {
+        if (pos >= len) return -1;
+        auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+        C c = this->shapeOf(inner) == Shape::kCIClass ? RegexTraits<C>::fold(text[pos]) : text[pos];
+        return cls->isMember(c) != cls->inv ? pos + 1 : -1;
+      }
+      default:
+        break;
+    }
+  }
+  return this->call(inner, text, m, pos);
 }
 
 template <class C>
@@ -26,7 +58,7 @@ int BasicNFAQuantifierNode<C>::match(const String& text, Matcher& m, int pos) co
   int cur = pos;
   int result = pos;
   for (int i = 0; i < min; ++i) {
-    result = this->call(inner, text, m, cur);
+    result = repeatOnce(text, m, cur);
     if (result <= cur) return result;
     cur = result;
   }
@@ -51,17 +83,27 @@ template <class C>
 int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m, int pos,
                                                  int count) const {
   if (count >= this->max) return this->callNext(text, m, pos);
-  int e = this->call(this->inner, text, m, pos);
+  int e = this->repeatOnce(text, m, pos);
   if (e <= pos) return this->callNext(text, m, pos);
   const int width = e - pos;
   int top = e;
   for (++count; count < this->max; ++count) {
-    e = this->call(this->inner, text, m, top);
+    e = this->repeatOnce(text, m, top);
     if (e <= top) break;
     top = e;
   }
+  // A plain character after the repetition fails, without side effects, at
+  // every position that does not hold it: those are passed over.
+  const BasicNFANode<C>* after = this->next;
+  while (this->shapeOf(after) == BasicNFANode<C>::Shape::kPassThrough && after->next != nullptr) {
+    after = after->next;
+  }
+  const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
+  const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
+  const int len = static_cast<int>(text.size());
   for (int at = top;; at -= width) {
-    int r = this->callNext(text, m, at);
+    int r = -1;
+    if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
     if (r != -1 || at <= pos || this->overflowed(m)) return r;
   }
 }
@@ -73,7 +115,7 @@ int BasicNFALazyQuantifierNode<C>::match(const String& text, Matcher& m, int pos
   for (int i = this->min; i < this->max; ++i) {
     int r = this->callNext(text, m, cur);
     if (r != -1) return r;
-    int d = this->call(this->inner, text, m, cur);
+    int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return -1;
     cur = d;
   }
@@ -85,7 +127,7 @@ int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, i
   int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
   if (cur == -1) return -1;
   for (int i = this->min; i < this->max; ++i) {
-    int d = this->call(this->inner, text, m, cur);
+    int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return this->callNext(text, m, cur);
     cur = d;
   }
