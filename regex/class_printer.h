@@ -12,10 +12,11 @@
 #define ZRN_REGEX_CLASS_PRINTER_H_
 
 #include <map>
+#include <memory_resource>
 
 // The members of vals as a bracket class ("[a-z]", "[^\x01]"); with
 // tryComplement, the complement's form when it is not longer.
-const char* classToText(const std::map<char, bool>& vals, bool inv, bool tryComplement);
+const char* classToText(const std::pmr::map<char, bool>& vals, bool inv, bool tryComplement);
 // One character: "\0", "\t", "\n", "\p", "\r", "0x%02X" of the signed value
 // for other control and high bytes, else the character itself.
 const char* charToText(char c);

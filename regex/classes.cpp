@@ -237,8 +237,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuote() {
     literal += c;
     ++cursor;
   }
-  Node* node = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(literal))
-                                          : static_cast<Node*>(new BasicNFAQuoteNode<C>(literal));
+  Node* node = (flags & IGNORE_CASE) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFACIQuoteNode<C>(literal))
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAQuoteNode<C>(literal));
   return registerNode(node);
 }
 

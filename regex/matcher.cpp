@@ -16,19 +16,20 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       finished(false),
       stackBase(nullptr),
       overflow(false) {
-  size_t size = static_cast<size_t>(groupCount + nonCapCount);
+  const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
-  startsStore.assign(size, -1);
-  endsStore.assign(size, -1);
-  loopCountsStore.assign(size, 0);
-  loopPositionsStore.assign(size, -1);
-  loopSnapshotsStore.assign(size, 0);
-  starts = startsStore.data() + nonCapCount;
-  ends = endsStore.data() + nonCapCount;
-  loopCounts = loopCountsStore.data() + nonCapCount;
-  loopPositions = loopPositionsStore.data() + nonCapCount;
-  loopSnapshots = loopSnapshotsStore.data() + nonCapCount;
+  store.assign(5 * size, -1);
+  int* base = store.data() + nonCapCount;
+  starts = base;
+  ends = base + size;
+  loopCounts = base + 2 * size;
+  loopPositions = base + 3 * size;
+  loopSnapshots = base + 4 * size;
+  for (size_t i = 0; i < size; ++i) {
+    store[2 * size + i] = 0;
+    store[4 * size + i] = 0;
+  }
   for (int i = 0; i < groupCount; ++i) starts[i] = ends[i] = 0;
 }
 

@@ -92,7 +92,8 @@ class BasicMatcher {
   String text;
   // Each array holds groupCount + nonCapCount values and is addressed by group
   // index from -nonCapCount to groupCount - 1 through the shifted pointers.
-  std::vector<int> startsStore, endsStore, loopCountsStore, loopPositionsStore, loopSnapshotsStore;
+  // The five arrays share one allocation, one after the other.
+  std::vector<int> store;
   int* starts;
   int* ends;
   int* loopCounts;

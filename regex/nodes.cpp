@@ -110,8 +110,9 @@ int BasicNFACICharNode<C>::match(const String& text, Matcher& m, int pos) const 
 }
 
 template <class C>
-BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert)
-    : BasicNFAClassNode(BasicNFANode<C>::Shape::kClass, invert) {
+BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert,
+                                        std::pmr::memory_resource* arena)
+    : BasicNFAClassNode(BasicNFANode<C>::Shape::kClass, invert, arena) {
   for (C c : members) vals.emplace_hint(vals.end(), c, true);
   indexMembers();
 }
@@ -134,8 +135,9 @@ int BasicNFAClassNode<C>::match(const String& text, Matcher& m, int pos) const {
 }
 
 template <class C>
-BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert)
-    : BasicNFAClassNode<C>(BasicNFANode<C>::Shape::kCIClass, invert) {
+BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert,
+                                            std::pmr::memory_resource* arena)
+    : BasicNFAClassNode<C>(BasicNFANode<C>::Shape::kCIClass, invert, arena) {
   for (C c : members) this->vals[RegexTraits<C>::fold(c)] = true;
   this->indexMembers();
 }

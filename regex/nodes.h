@@ -13,7 +13,9 @@
 #ifndef ZRN_REGEX_NODES_H_
 #define ZRN_REGEX_NODES_H_
 
+#include <cstddef>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,7 @@ class NodeOperations {
  public:
   using String = std::basic_string<CharT>;
   using Matcher = BasicMatcher<CharT>;
-  using NodeSet = std::map<BasicNFANode<CharT>*, bool>;
+  using NodeSet = std::pmr::map<BasicNFANode<CharT>*, bool>;
 
   virtual ~NodeOperations() = default;
   virtual void collectNodes(NodeSet& nodes) = 0;
@@ -65,7 +67,16 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
  public:
   using String = std::basic_string<CharT>;
   using Matcher = BasicMatcher<CharT>;
-  using NodeSet = std::map<BasicNFANode*, bool>;
+  using NodeSet = std::pmr::map<BasicNFANode*, bool>;
+
+  // Nodes live in their pattern's arena (`new (arena) NFACharNode(c)`):
+  // deleting a node runs its destructor and leaves the memory to the arena,
+  // which the pattern releases as a whole.
+  static void* operator new(std::size_t size, std::pmr::memory_resource* arena) {
+    return arena->allocate(size, alignof(std::max_align_t));
+  }
+  static void operator delete(void*, std::pmr::memory_resource*) {}
+  static void operator delete(void*) {}
 
   BasicNFANode() = default;
   BasicNFANode(const BasicNFANode&) = delete;
@@ -156,14 +167,18 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFAClassNode(bool invert)
-      : BasicNFAClassNode(BasicNFANode<CharT>::Shape::kClass, invert) {}
+  // `arena` holds the member map (the pattern's arena for a compiled
+  // pattern's nodes).
+  explicit BasicNFAClassNode(bool invert,
+                             std::pmr::memory_resource* arena = std::pmr::get_default_resource())
+      : BasicNFAClassNode(BasicNFANode<CharT>::Shape::kClass, invert, arena) {}
   // Every character of members is entered once.
-  BasicNFAClassNode(const String& members, bool invert);
+  BasicNFAClassNode(const String& members, bool invert,
+                    std::pmr::memory_resource* arena = std::pmr::get_default_resource());
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   bool inv;
-  std::map<CharT, bool> vals;
+  std::pmr::map<CharT, bool> vals;
 
   // Builds the lookup table beside vals for the values below 256. The
   // constructor that takes members runs it, and compile runs it again on
@@ -185,8 +200,9 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
   }
 
  protected:
-  BasicNFAClassNode(typename BasicNFANode<CharT>::Shape shape, bool invert)
-      : BasicNFANode<CharT>(shape), inv(invert) {}
+  BasicNFAClassNode(typename BasicNFANode<CharT>::Shape shape, bool invert,
+                    std::pmr::memory_resource* arena)
+      : BasicNFANode<CharT>(shape), inv(invert), vals(arena) {}
 
  private:
   unsigned long long table[4] = {0, 0, 0, 0};
@@ -199,9 +215,11 @@ class BasicNFACIClassNode : public BasicNFAClassNode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACIClassNode(bool invert)
-      : BasicNFAClassNode<CharT>(BasicNFANode<CharT>::Shape::kCIClass, invert) {}
-  BasicNFACIClassNode(const String& members, bool invert);
+  explicit BasicNFACIClassNode(bool invert,
+                               std::pmr::memory_resource* arena = std::pmr::get_default_resource())
+      : BasicNFAClassNode<CharT>(BasicNFANode<CharT>::Shape::kCIClass, invert, arena) {}
+  BasicNFACIClassNode(const String& members, bool invert,
+                      std::pmr::memory_resource* arena = std::pmr::get_default_resource());
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };

@@ -40,11 +40,12 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
   p->flags = flags;
   if ((flags & LITERAL_TEXT) != 0) {
     // No parsing at all: the whole text is one literal.
-    p->head = p->registerNode(new BasicNFAStartNode<C>());
-    Node* quote = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(text))
-                                             : static_cast<Node*>(new BasicNFAQuoteNode<C>(text));
+    p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
+    Node* quote = (flags & IGNORE_CASE) != 0
+                      ? static_cast<Node*>(new (p->arenaResource()) BasicNFACIQuoteNode<C>(text))
+                      : static_cast<Node*>(new (p->arenaResource()) BasicNFAQuoteNode<C>(text));
     p->head->next = p->registerNode(quote);
-    quote->next = p->registerNode(new BasicNFAEndNode<C>());
+    quote->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
     p->groupCount = 1;
   } else {
     Node* tail = nullptr;
@@ -53,9 +54,9 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
       delete p;
       return nullptr;
     }
-    p->head = p->registerNode(new BasicNFAStartNode<C>());
+    p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
     p->head->next = first;
-    tail->next = p->registerNode(new BasicNFAEndNode<C>());
+    tail->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
   }
   // The parser may enter class members after a class node is made.
   for (auto& entry : p->nodes) {
@@ -92,9 +93,10 @@ void BasicPattern<C>::raiseError() {
 
 template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& members,
-                                                               bool negated) const {
-  if ((flags & IGNORE_CASE) != 0) return new BasicNFACIClassNode<C>(members, negated);
-  return new BasicNFAClassNode<C>(members, negated);
+                                                               bool negated) {
+  if ((flags & IGNORE_CASE) != 0)
+    return new (arenaResource()) BasicNFACIClassNode<C>(members, negated, arenaResource());
+  return new (arenaResource()) BasicNFAClassNode<C>(members, negated, arenaResource());
 }
 
 template <class C>
@@ -116,15 +118,16 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
   bool headed = false;
   Node* start = nullptr;
   if (!inGroup) {
-    start = registerNode(new BasicNFASubStartNode<C>());
+    start = registerNode(new (arenaResource()) BasicNFASubStartNode<C>());
     if (inAlternation) --groupCount;
   } else if (inAlternation) {
     --groupCount;
     index = groupIndex;
     headed = groupHeaded;
     kind = Kind::kAlternative;
-    start = groupHeaded ? static_cast<Node*>(new BasicNFAGroupHeadNode<C>(groupIndex))
-                        : static_cast<Node*>(new BasicNFASubStartNode<C>());
+    start = groupHeaded
+                ? static_cast<Node*>(new (arenaResource()) BasicNFAGroupHeadNode<C>(groupIndex))
+                : static_cast<Node*>(new (arenaResource()) BasicNFASubStartNode<C>());
     registerNode(start);
   } else if (cursor < len && pattern[cursor] == C('?')) {
     ++cursor;
@@ -168,7 +171,8 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
           kind = Kind::kGroup;
         } else if (f == C(')')) {
           ++cursor;
-          Node* placeholder = registerNode(new BasicNFALookBehindNode<C>(String(), true));
+          Node* placeholder =
+              registerNode(new (arenaResource()) BasicNFALookBehindNode<C>(String(), true));
           if (outTail != nullptr) *outTail = placeholder;
           return placeholder;
         } else {
@@ -180,14 +184,14 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
     if (kind == Kind::kGroup) {
       index = --nonCapCount;
       headed = true;
-      start = registerNode(new BasicNFAGroupHeadNode<C>(index));
+      start = registerNode(new (arenaResource()) BasicNFAGroupHeadNode<C>(index));
     } else {
-      start = registerNode(new BasicNFASubStartNode<C>());
+      start = registerNode(new (arenaResource()) BasicNFASubStartNode<C>());
     }
   } else {
     kind = Kind::kGroup;
     headed = true;
-    start = registerNode(new BasicNFAGroupHeadNode<C>(index));
+    start = registerNode(new (arenaResource()) BasicNFAGroupHeadNode<C>(index));
   }
   Node* head = start;
   Node* tail = start;
@@ -204,7 +208,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
       return nullptr;
     }
     if (end == SequenceEnd::kClose) --cursor;
-    tail->next = registerNode(new BasicNFAAcceptNode<C>());
+    tail->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
     if (outTail != nullptr) *outTail = tail->next;
     return error ? nullptr : head;
   }
@@ -216,16 +220,18 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
 
   if (end == SequenceEnd::kClose) {
     if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
-      tail->next = registerNode(new BasicNFAAcceptNode<C>());
+      tail->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
       flags = entryFlags;
       Node* n = kind == Kind::kLookAhead
-                    ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
-                    : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
+                    ? static_cast<Node*>(new (arenaResource())
+                                             BasicNFALookAheadNode<C>(head, lookPositive))
+                    : static_cast<Node*>(new (arenaResource())
+                                             BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
       registerNode(n);
       if (outTail != nullptr) *outTail = n;
       return n;
     }
-    Node* groupTail = registerNode(new BasicNFAGroupTailNode<C>(index));
+    Node* groupTail = registerNode(new (arenaResource()) BasicNFAGroupTailNode<C>(index));
     tail->next = groupTail;
     if (outTail != nullptr) *outTail = groupTail;
     Node* loop = parseGroupQuantifier(head, groupTail, index);
@@ -266,7 +272,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inG
   };
   std::vector<Alternative> later;
   // The accept node that closes the first alternative.
-  (*tail)->next = registerNode(new BasicNFAAcceptNode<C>());
+  (*tail)->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
   Alternative firstAlternative = {*head, (*tail)->next};
   do {
     Node* last = nullptr;
@@ -297,9 +303,9 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inG
   for (size_t k = later.size(); k-- > 0;) {
     const bool outermost = k == 0;
     const Alternative& mine = outermost ? firstAlternative : later[k - 1];
-    auto* alternation = new BasicNFAOrNode<C>(mine.first, rest);
+    auto* alternation = new (arenaResource()) BasicNFAOrNode<C>(mine.first, rest);
     registerNode(alternation);
-    Node* join = registerNode(new BasicNFAAcceptNode<C>());
+    Node* join = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
     mine.last->next = join;
     (restIsAlternation ? rest : restTail)->next = join;
     if (restIsAlternation && outermost) {
@@ -317,7 +323,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inG
       *tail = join;
     } else {
       // The later level then ends with a closing accept node of its own.
-      Node* closing = registerNode(new BasicNFAAcceptNode<C>());
+      Node* closing = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
       join->next = closing;
       rest = alternation;
       restTail = closing;
@@ -339,13 +345,14 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
     if (error) return SequenceEnd::kError;
     switch (ch) {
       case C('^'):
-        atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
-                                           : static_cast<Node*>(new BasicNFAStartOfInputNode<C>());
+        atom = (flags & LINE_ANCHORS) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFAStartOfLineNode<C>())
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAStartOfInputNode<C>());
         break;
       case C('$'):
         atom = (flags & LINE_ANCHORS) != 0
-                   ? static_cast<Node*>(new BasicNFAEndOfLineNode<C>())
-                   : static_cast<Node*>(new BasicNFAEndOfInputNode<C>(false));
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFAEndOfLineNode<C>())
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAEndOfInputNode<C>(false));
         break;
       case C('.'): {
         String members;
@@ -353,7 +360,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
           members += C('\n');
           if ((flags & LF_ONLY) == 0) members += C('\r');
         }
-        atom = new BasicNFAClassNode<C>(members, true);
+        atom = new (arenaResource()) BasicNFAClassNode<C>(members, true, arenaResource());
         break;
       }
       case C('['): {
@@ -371,16 +378,16 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
           atom = parseBackReference();
         } else if (e == C('A')) {
           ++cursor;
-          atom = new BasicNFAStartOfInputNode<C>();
+          atom = new (arenaResource()) BasicNFAStartOfInputNode<C>();
         } else if (e == C('b') || e == C('B')) {
           ++cursor;
-          atom = new BasicNFAWordBoundaryNode<C>(e == C('b'));
+          atom = new (arenaResource()) BasicNFAWordBoundaryNode<C>(e == C('b'));
         } else if (e == C('G')) {
           ++cursor;
-          atom = new BasicNFAEndOfMatchNode<C>();
+          atom = new (arenaResource()) BasicNFAEndOfMatchNode<C>();
         } else if (e == C('Z') || e == C('z')) {
           ++cursor;
-          atom = new BasicNFAEndOfInputNode<C>(e == C('Z'));
+          atom = new (arenaResource()) BasicNFAEndOfInputNode<C>(e == C('Z'));
         } else {
           bool negated = false;
           bool quote = false;
@@ -391,7 +398,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
             atom = makeClassNode(s, negated);
           } else {
             // One character stands for itself exactly, also under IGNORE_CASE.
-            atom = new BasicNFACharNode<C>(s[0]);
+            atom = new (arenaResource()) BasicNFACharNode<C>(s[0]);
           }
         }
         break;
@@ -434,8 +441,9 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
         raiseError();
         break;
       default:
-        atom = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACICharNode<C>(ch))
-                                          : static_cast<Node*>(new BasicNFACharNode<C>(ch));
+        atom = (flags & IGNORE_CASE) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFACICharNode<C>(ch))
+                   : static_cast<Node*>(new (arenaResource()) BasicNFACharNode<C>(ch));
         break;
     }
     if (atom != nullptr) {
@@ -462,12 +470,12 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseBackReference() {
       // A group number past any int is a syntax error, never an overflow.
       cursor = i;
       raiseError();
-      return new BasicNFAReferenceNode<C>(0);
+      return new (arenaResource()) BasicNFAReferenceNode<C>(0);
     }
     value = value * 10 + digit;
   }
   cursor = i;
-  return new BasicNFAReferenceNode<C>(value);
+  return new (arenaResource()) BasicNFAReferenceNode<C>(value);
 }
 
 template <class C>
@@ -601,12 +609,12 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
   Node* q;
   if (suffix == C('+') && cursor < len) {
     ++cursor;
-    q = new BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
   } else if (suffix == C('?') && cursor < len) {
     ++cursor;
-    q = new BasicNFALazyQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFALazyQuantifierNode<C>(this, atom, min, max);
   } else {
-    q = new BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
   }
   return registerNode(q);
 }
@@ -636,8 +644,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node* head
     ++cursor;
     type = BasicNFAGroupLoopNode<C>::kReluctant;
   }
-  Node* prologue = registerNode(new BasicNFAGroupLoopPrologueNode<C>(gi));
-  Node* loop = registerNode(new BasicNFAGroupLoopNode<C>(head, min, max, gi, type));
+  Node* prologue = registerNode(new (arenaResource()) BasicNFAGroupLoopPrologueNode<C>(gi));
+  Node* loop =
+      registerNode(new (arenaResource()) BasicNFAGroupLoopNode<C>(head, min, max, gi, type));
   prologue->next = loop;
   tail->next = loop;
   return prologue;
@@ -653,7 +662,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
       // Room is needed for the escaped character and the closing ")".
       if (len - cursor < 2) {
         raiseError();
-        Node* blank = registerNode(new BasicNFACharNode<C>(C(' ')));
+        Node* blank = registerNode(new (arenaResource()) BasicNFACharNode<C>(C(' ')));
         if (outTail != nullptr) *outTail = blank;
         return blank;
       }
@@ -666,7 +675,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   } else {
     raiseError();
   }
-  Node* node = registerNode(new BasicNFALookBehindNode<C>(literal, positive));
+  Node* node = registerNode(new (arenaResource()) BasicNFALookBehindNode<C>(literal, positive));
   if (outTail != nullptr) *outTail = node;
   return node;
 }
@@ -678,7 +687,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool, Node**);              \
   template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool, int, bool, Node**, \
                                                                           Node**);                 \
-  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const;       \
+  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool);             \
   template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);           \
   template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                           \
   template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                      \

@@ -15,7 +15,8 @@ std::map<typename BasicPattern<C>::String,
 
 template <class C>
 BasicPattern<C>::BasicPattern(const String& text)
-    : matcher(nullptr),
+    : nodes(arenaResource()),
+      matcher(nullptr),
       head(nullptr),
       pattern(text),
       error(false),

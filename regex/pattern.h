@@ -15,6 +15,7 @@
 #define ZRN_REGEX_PATTERN_H_
 
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +26,26 @@
 template <class CharT>
 struct PatternInternals;  // white-box access for the engine's own tests
 
+namespace zrn_regex_detail {
+
+// The memory a pattern's nodes and their tables live in: one block inside
+// the pattern, then larger blocks from the heap as the graph grows, all
+// released at once with the pattern. A base of the pattern, so that it
+// exists before the node table that draws on it and goes after it.
+class PatternArena {
+ protected:
+  PatternArena() : arena(buffer, sizeof(buffer)) {}
+  std::pmr::memory_resource* arenaResource() { return &arena; }
+
+ private:
+  alignas(std::max_align_t) unsigned char buffer[4096];
+  std::pmr::monotonic_buffer_resource arena;
+};
+
+}  // namespace zrn_regex_detail
+
 template <class CharT>
-class BasicPattern {
+class BasicPattern : private zrn_regex_detail::PatternArena {
  public:
   using String = std::basic_string<CharT>;
   using Node = BasicNFANode<CharT>;
@@ -82,6 +101,8 @@ class BasicPattern {
   String getPattern() const { return pattern; }
   // Takes ownership of node and returns it.
   Node* registerNode(Node* node);
+  // Where this pattern's nodes are allocated: `new (p->nodeArena()) ...`.
+  std::pmr::memory_resource* nodeArena() { return arenaResource(); }
   // Prints the node graph on standard output. Narrow only: the wide pattern
   // declares it but has no definition.
   void print() const;
@@ -137,7 +158,7 @@ class BasicPattern {
   String classComplement(const String& set) const;
   static String classIntersection(String a, String b);
   static String classUnion(String a, String b);
-  Node* makeClassNode(const String& members, bool negated) const;
+  Node* makeClassNode(const String& members, bool negated);
 
   // Deepest nesting of groups, classes and sub-pattern references the parser
   // follows; deeper text is a syntax error rather than a stack overflow.
@@ -146,7 +167,7 @@ class BasicPattern {
   // Most characters one class range may hold.
   static constexpr unsigned long kMaxRange = 0x10000;
 
-  std::map<Node*, bool> nodes;
+  std::pmr::map<Node*, bool> nodes;
   MatcherType* matcher;
   Node* head;
   String pattern;

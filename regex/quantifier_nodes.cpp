@@ -9,7 +9,8 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
                                                   BasicNFANode<C>* innerNode, int minimum,
                                                   int maximum)
     : min(minimum < 0 ? 0 : minimum), max(maximum), inner(innerNode) {
-  BasicNFANode<C>* accept = pattern->registerNode(new BasicNFAAcceptNode<C>());
+  BasicNFANode<C>* accept =
+      pattern->registerNode(new (pattern->nodeArena()) BasicNFAAcceptNode<C>());
   // An inner node that already leads somewhere (the start of an atomic
   // group's closed body) keeps its successor.
   if (inner->next == nullptr) {
