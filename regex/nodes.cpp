@@ -113,8 +113,18 @@ template <class C>
 BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert,
                                         std::pmr::memory_resource* arena)
     : BasicNFAClassNode(BasicNFANode<C>::Shape::kClass, invert, arena) {
-  for (C c : members) vals.emplace_hint(vals.end(), c, true);
-  indexMembers();
+  for (C c : members) enterIndexed(c);
+}
+
+template <class C>
+void BasicNFAClassNode<C>::enterIndexed(C c) {
+  // Members in ascending order (as the named sets come) go in at the end
+  // without a search.
+  if (vals.emplace_hint(vals.end(), c, true)->first == c) {
+    const unsigned long v = RegexTraits<C>::value(c);
+    if (v < 256) table[v >> 6] |= 1ull << (v & 63);
+  }
+  indexedCount = vals.size();
 }
 
 template <class C>
@@ -124,7 +134,14 @@ void BasicNFAClassNode<C>::indexMembers() {
     const unsigned long v = RegexTraits<C>::value(member.first);
     if (v < 256) table[v >> 6] |= 1ull << (v & 63);
   }
-  indexed = true;
+  indexedCount = vals.size();
+}
+
+template <class C>
+void BasicNFAClassNode<C>::copyMembers(const BasicNFAClassNode& other) {
+  vals = other.vals;
+  for (int i = 0; i < 4; ++i) table[i] = other.table[i];
+  indexedCount = other.indexedCount == other.vals.size() ? vals.size() : vals.size() + 1;
 }
 
 template <class C>
@@ -138,8 +155,7 @@ template <class C>
 BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert,
                                             std::pmr::memory_resource* arena)
     : BasicNFAClassNode<C>(BasicNFANode<C>::Shape::kCIClass, invert, arena) {
-  for (C c : members) this->vals[RegexTraits<C>::fold(c)] = true;
-  this->indexMembers();
+  for (C c : members) this->enterIndexed(RegexTraits<C>::fold(c));
 }
 
 template <class C>

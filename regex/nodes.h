@@ -180,22 +180,17 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
   bool inv;
   std::pmr::map<CharT, bool> vals;
 
-  // Builds the lookup table beside vals for the values below 256. The
-  // constructor that takes members runs it, and compile runs it again on
-  // every class node once the parser has entered all members; until it has
-  // run, lookups go to vals.
+  // Rebuilds the lookup table beside vals for the values below 256 (the
+  // constructors that take members build it as they enter them). The table
+  // is used only while vals holds as many members as when it was built, so
+  // members entered afterwards are looked up in vals until this runs again.
   void indexMembers();
-  // node as a class node (either kind), or null.
-  static BasicNFAClassNode* classOf(BasicNFANode<CharT>* node) {
-    auto shape = BasicNFANode<CharT>::shapeOf(node);
-    bool isClass = shape == BasicNFANode<CharT>::Shape::kClass ||
-                   shape == BasicNFANode<CharT>::Shape::kCIClass;
-    return isClass ? static_cast<BasicNFAClassNode*>(node) : nullptr;
-  }
+  // Gives this node the members of other, a class node of the same kind.
+  void copyMembers(const BasicNFAClassNode& other);
   // Whether c (folded already, for the case-insensitive class) is a member.
   bool isMember(CharT c) const {
     const unsigned long v = RegexTraits<CharT>::value(c);
-    if (indexed && v < 256) return (table[v >> 6] >> (v & 63)) & 1u;
+    if (v < 256 && indexedCount == vals.size()) return (table[v >> 6] >> (v & 63)) & 1u;
     return vals.find(c) != vals.end();
   }
 
@@ -203,10 +198,13 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
   BasicNFAClassNode(typename BasicNFANode<CharT>::Shape shape, bool invert,
                     std::pmr::memory_resource* arena)
       : BasicNFANode<CharT>(shape), inv(invert), vals(arena) {}
+  // Enters c into vals and into the table.
+  void enterIndexed(CharT c);
 
  private:
   unsigned long long table[4] = {0, 0, 0, 0};
-  bool indexed = false;
+  // Size of vals when the table was last brought up to date.
+  size_t indexedCount = 0;
 };
 
 // Members are stored lower-cased; the text's character is folded before the lookup.

@@ -58,10 +58,6 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
     p->head->next = first;
     tail->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
   }
-  // The parser may enter class members after a class node is made.
-  for (auto& entry : p->nodes) {
-    if (auto* cls = BasicNFAClassNode<C>::classOf(entry.first)) cls->indexMembers();
-  }
   p->matcher = new MatcherType(p, String());
   return p;
 }
@@ -89,14 +85,6 @@ void BasicPattern<C>::raiseError() {
   zrn_regex_detail::WriteSyntaxErrorReport(RegexTraits<C>::reportText(pattern), cursor,
                                            meta ? kMetaMessage : kPlainMessage);
   error = true;
-}
-
-template <class C>
-typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& members,
-                                                               bool negated) {
-  if ((flags & IGNORE_CASE) != 0)
-    return new (arenaResource()) BasicNFACIClassNode<C>(members, negated, arenaResource());
-  return new (arenaResource()) BasicNFAClassNode<C>(members, negated, arenaResource());
 }
 
 template <class C>
@@ -687,7 +675,6 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool, Node**);              \
   template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool, int, bool, Node**, \
                                                                           Node**);                 \
-  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool);             \
   template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);           \
   template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                           \
   template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                      \
