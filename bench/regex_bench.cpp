@@ -351,12 +351,16 @@ void RegisterCase(const BenchCase& c) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // With --benchmark_repetitions the median of the repetitions stands for
+    // the pair (it comes after the single runs); otherwise the one run does.
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      std::string name = run.benchmark_name();
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
+      std::string name = run.run_name.str();
       size_t slash = name.rfind('/');
       if (slash == std::string::npos) continue;
-      times_[name.substr(0, slash)][name.substr(slash + 1)] = run.GetAdjustedRealTime();
+      times_[name.substr(0, slash)][name.substr(slash + 1)] = run.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }

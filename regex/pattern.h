@@ -38,7 +38,7 @@ class PatternArena {
   std::pmr::memory_resource* arenaResource() { return &arena; }
 
  private:
-  alignas(std::max_align_t) unsigned char buffer[4096];
+  alignas(std::max_align_t) unsigned char buffer[8192];
   std::pmr::monotonic_buffer_resource arena;
 };
 
