@@ -49,6 +49,43 @@ int BasicNFAQuantifierNode<C>::repeatOnce(const String& text, Matcher& m, int po
 }
 
 template <class C>
+int BasicNFAQuantifierNode<C>::repeatRun(const String& text, int pos, long limit) const {
+  if (!atomAlone) return -1;
+  using Shape = typename BasicNFANode<C>::Shape;
+  const Shape shape = this->shapeOf(inner);
+  const long room = static_cast<long>(text.size()) - pos;
+  const int last = pos + static_cast<int>(limit < room ? limit : room);
+  int end = pos;
+  switch (shape) {
+    case Shape::kChar: {
+      const C ch = static_cast<const BasicNFACharNode<C>*>(inner)->ch;
+      while (end < last && text[end] == ch) ++end;
+      return end;
+    }
+    case Shape::kCIChar: {
+      const C ch = static_cast<const BasicNFACICharNode<C>*>(inner)->ch;
+      while (end < last && RegexTraits<C>::fold(text[end]) == ch) ++end;
+      return end;
+    }
+    case Shape::kClass:
+    case Shape::kCIClass: {
+      auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+      // An inverted class without members (".") holds everywhere.
+      if (cls->inv && cls->vals.empty()) return last;
+      const bool fold = shape == Shape::kCIClass;
+      while (end < last) {
+        C c = fold ? RegexTraits<C>::fold(text[end]) : text[end];
+        if (cls->isMember(c) == cls->inv) break;
+        ++end;
+      }
+      return end;
+    }
+    default:
+      return -1;
+  }
+}
+
+template <class C>
 void BasicNFAQuantifierNode<C>::collectNodes(NodeSet& nodes) {
   inner->collectNodes(nodes);
   BasicNFANode<C>::collectNodes(nodes);
@@ -84,14 +121,20 @@ template <class C>
 int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m, int pos,
                                                  int count) const {
   if (count >= this->max) return this->callNext(text, m, pos);
-  int e = this->repeatOnce(text, m, pos);
-  if (e <= pos) return this->callNext(text, m, pos);
-  const int width = e - pos;
-  int top = e;
-  for (++count; count < this->max; ++count) {
-    e = this->repeatOnce(text, m, top);
-    if (e <= top) break;
+  int width = 1;
+  int top = this->repeatRun(text, pos, static_cast<long>(this->max) - count);
+  if (top == -1) {
+    int e = this->repeatOnce(text, m, pos);
+    if (e <= pos) return this->callNext(text, m, pos);
+    width = e - pos;
     top = e;
+    for (++count; count < this->max; ++count) {
+      e = this->repeatOnce(text, m, top);
+      if (e <= top) break;
+      top = e;
+    }
+  } else if (top == pos) {
+    return this->callNext(text, m, pos);
   }
   // A plain character after the repetition fails, without side effects, at
   // every position that does not hold it: those are passed over.
@@ -127,6 +170,10 @@ template <class C>
 int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
   int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
   if (cur == -1) return -1;
+  if (this->min < this->max) {
+    int end = this->repeatRun(text, cur, static_cast<long>(this->max) - this->min);
+    if (end != -1) return this->callNext(text, m, end);
+  }
   for (int i = this->min; i < this->max; ++i) {
     int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return this->callNext(text, m, cur);
