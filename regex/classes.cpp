@@ -91,9 +91,11 @@ typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& mem
 }
 
 template <class C>
-typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, bool* outQuote) {
+typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, bool* outQuote,
+                                                              const String** outShared) {
   *outNegated = false;
   *outQuote = false;
+  if (outShared != nullptr) *outShared = nullptr;
   if (cursor >= static_cast<int>(pattern.size())) {
     raiseError();
     return String();
@@ -104,7 +106,11 @@ typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, 
   switch (c) {
     case C('d'):
     case C('D'):
-      result = Digits<C>();
+      if (outShared != nullptr) {
+        *outShared = &Digits<C>();
+      } else {
+        result = Digits<C>();
+      }
       negated = c == C('D');
       break;
     case C('s'):
@@ -114,7 +120,11 @@ typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, 
       break;
     case C('w'):
     case C('W'):
-      result = WordCharacters<C>();
+      if (outShared != nullptr) {
+        *outShared = &WordCharacters<C>();
+      } else {
+        result = WordCharacters<C>();
+      }
       negated = c == C('W');
       break;
     case C('p'):
@@ -458,18 +468,18 @@ typename BasicPattern<C>::String BasicPattern<C>::classIntersection(String a, St
   return out;
 }
 
-#define ZRN_INSTANTIATE_CLASSES(C)                                                        \
-  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool);    \
-  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*);            \
-  template BasicPattern<C>::String BasicPattern<C>::parseHex();                           \
-  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                         \
-  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();                    \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                          \
-  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);                   \
-  template BasicPattern<C>::String BasicPattern<C>::parseClass();                         \
-  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);                     \
-  template BasicPattern<C>::String BasicPattern<C>::classComplement(const String&) const; \
-  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);           \
+#define ZRN_INSTANTIATE_CLASSES(C)                                                             \
+  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool);         \
+  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*, const String**); \
+  template BasicPattern<C>::String BasicPattern<C>::parseHex();                                \
+  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                              \
+  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();                         \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                               \
+  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);                        \
+  template BasicPattern<C>::String BasicPattern<C>::parseClass();                              \
+  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);                          \
+  template BasicPattern<C>::String BasicPattern<C>::classComplement(const String&) const;      \
+  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);                \
   template BasicPattern<C>::String BasicPattern<C>::classIntersection(String, String);
 
 ZRN_INSTANTIATE_CLASSES(char)

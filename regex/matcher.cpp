@@ -19,8 +19,13 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
   const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
-  store.assign(5 * size, -1);
-  int* base = store.data() + nonCapCount;
+  int* store = inlineStore;
+  if (size > kInlineSlots) {
+    heapStore.resize(5 * size);
+    store = heapStore.data();
+  }
+  for (size_t i = 0; i < 5 * size; ++i) store[i] = -1;
+  int* base = store + nonCapCount;
   starts = base;
   ends = base + size;
   loopCounts = base + 2 * size;

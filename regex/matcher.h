@@ -92,8 +92,11 @@ class BasicMatcher {
   String text;
   // Each array holds groupCount + nonCapCount values and is addressed by group
   // index from -nonCapCount to groupCount - 1 through the shifted pointers.
-  // The five arrays share one allocation, one after the other.
-  std::vector<int> store;
+  // The five arrays lie one after the other in one block: inside the
+  // matcher for patterns with few groups, else on the heap.
+  static constexpr size_t kInlineSlots = 8;
+  int inlineStore[5 * kInlineSlots];
+  std::vector<int> heapStore;
   int* starts;
   int* ends;
   int* loopCounts;

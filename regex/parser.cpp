@@ -379,9 +379,12 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
         } else {
           bool negated = false;
           bool quote = false;
-          String s = parseEscape(&negated, &quote);
+          const String* shared = nullptr;
+          String s = parseEscape(&negated, &quote, &shared);
           if (quote) {
             atom = parseQuote();
+          } else if (shared != nullptr) {
+            atom = makeClassNode(*shared, negated);
           } else if (s.size() != 1 || negated) {
             atom = makeClassNode(s, negated);
           } else {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 template <class C>
 std::map<typename BasicPattern<C>::String, BasicPattern<C>*> BasicPattern<C>::patternCache;
@@ -32,6 +33,10 @@ template <class C>
 BasicPattern<C>::~BasicPattern() {
   delete matcher;
   for (auto& entry : nodes) delete entry.first;
+  // The table's entries live in the arena, which goes as a whole: an empty
+  // table takes the place of the full one, so its destructor has no tree to
+  // walk. (The entries hold only pointers and flags; nothing is left owned.)
+  ::new (&nodes) std::pmr::map<Node*, bool>(arenaResource());
 }
 
 template <class C>

@@ -145,7 +145,9 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   Node* parseLookBehind(bool positive, Node** outTail);
 
   // Escapes and classes; each returns a member string.
-  String parseEscape(bool* outNegated, bool* outQuote);
+  // With outShared, "\d" and "\w" (and their negations) hand out their
+  // member string through it, without a copy, and return an empty string.
+  String parseEscape(bool* outNegated, bool* outQuote, const String** outShared = nullptr);
   String parseHex();
   String parseOctal();
   String parsePosixClass();
