@@ -252,6 +252,57 @@ TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
   }
 }
 
+// A class node's lookup table serves only while it holds all members:
+// members entered into vals after construction (as the parser may enter
+// them) are found, before and after the table is rebuilt, and a node whose
+// members were copied from the shared "\\d" set owns its own map.
+TYPED_TEST(EngineInternals, ClassLookupFollowsTheMemberMap) {
+  using C = TypeParam;
+  BasicNFAClassNode<C> later(false);
+  EXPECT_FALSE(later.isMember(C('q')));
+  later.vals[C('q')] = true;
+  later.vals[static_cast<C>(0xE9)] = true;
+  EXPECT_TRUE(later.isMember(C('q')));
+  EXPECT_TRUE(later.isMember(static_cast<C>(0xE9)));
+  later.indexMembers();
+  EXPECT_TRUE(later.isMember(C('q')));
+  EXPECT_FALSE(later.isMember(C('r')));
+  later.vals[C('r')] = true;
+  EXPECT_TRUE(later.isMember(C('r')));
+
+  BasicNFAClassNode<C> built(Widen<C>("zay"), true);
+  EXPECT_EQ(built.vals.size(), 3u);
+  EXPECT_TRUE(built.isMember(C('a')));
+  EXPECT_FALSE(built.isMember(C('b')));
+
+  PatternPtr<C> p = Compile<C>("\\d\\d");
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>("42")));
+  EXPECT_FALSE(p->matches(Widen<C>("4x")));
+  PatternPtr<C> again = Compile<C>("[^\\d]\\D\\w");
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->matches(Widen<C>("ab_")));
+  EXPECT_FALSE(again->matches(Widen<C>("a1_")));
+  EXPECT_FALSE(again->matches(Widen<C>("ab-")));
+}
+
+// More groups than the matcher keeps inside itself.
+TYPED_TEST(EngineInternals, ManyGroups) {
+  using C = TypeParam;
+  PatternPtr<C> p = Compile<C>("(a)(b)(c)(d)(e)(f)(g)(h)(?:i)(?:(j)|k)(l)?");
+  ASSERT_NE(p, nullptr);
+  MatcherPtr<C> m(p->makeMatcher(Widen<C>("abcdefghij")));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(9), 9);
+  EXPECT_EQ(m->groupEnd(9), 10);
+  EXPECT_EQ(m->groupStart(10), -1);
+  EXPECT_EQ(m->groups(false).size(), 10u);
+  m->setText(Widen<C>("abcdefghikl"));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(9), -1);
+  EXPECT_EQ(m->groupStart(10), 10);
+}
+
 struct GroupCase {
   const char* pattern;
   unsigned long flags;
