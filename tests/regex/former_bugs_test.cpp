@@ -95,6 +95,8 @@ TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
   std::string release = "Red Hat Enterprise Linux Server release 5.4 (Tikanga)\n";
   while (release.size() < 4096) release += "Kernel \\r on an \\m\n";
   std::string rom = std::string(3000, 'x') + " BIOS 3.0.3.0 " + std::string(1000, 'y');
+  std::string ab20k;
+  while (ab20k.size() < 20000) ab20k += "ab";
   struct Case {
     const char* pattern;
     unsigned long flags;
@@ -109,6 +111,9 @@ TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
       {"a*b", 0, kib4 + "b"},
       {"Red Hat Enterprise Linux.*release 5.*", P::DOT_ANY | P::LINE_ANCHORS, release},
       {R"(.*\d+\.\d+\.\d+\.\d+.*)", P::DOT_ANY, rom},
+      // Group loops still take stack per iteration, but thousands fit.
+      {"(a|b)*", 0, std::string(8000, 'a')},
+      {"(?:ab)*", 0, ab20k},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("pattern '") + c.pattern + "' on " + std::to_string(c.text.size()) +
