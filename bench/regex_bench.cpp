@@ -1,13 +1,19 @@
 // Benchmarks of the regular-expression engine on the patterns and texts the
-// program uses, each beside std::regex (ECMAScript) on the same inputs:
+// program uses, each beside std::regex (ECMAScript) and, when the benchmark
+// is built with PCRE2, beside PCRE2's interpreter (no JIT) on the same
+// inputs:
 //   Compile/<case>/<engine>  compiling the pattern;
 //   Match/<case>/<engine>    whole-text matches of every input with a
-//                            compiled pattern and a matcher per input;
+//                            compiled pattern and a matcher per input (match
+//                            alone);
 //   OneShot/<case>/<engine>  compile, match and discard per input, the way
-//                            the static forms serve operating-system
-//                            detection and version comparison.
-// After the run a summary prints engine time over std::regex time for each
-// pair. A pattern the engine does not compile yet reports an error state.
+//                            the program's static forms and per-call compiles
+//                            serve operating-system detection, version
+//                            comparison and the vendor components
+//                            (compile+match).
+// After the run a summary prints the engine's time over std::regex's and
+// over PCRE2's for each pair. A pattern the engine does not compile reports
+// an error state, and an input on which the engines disagree is named.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -19,6 +25,11 @@
 #include <vector>
 
 #include "regex/pattern.h"
+
+#ifdef ZRN_BENCH_PCRE2
+#define PCRE2_CODE_UNIT_WIDTH 0
+#include <pcre2.h>
+#endif
 
 namespace {
 
@@ -191,6 +202,132 @@ void StdOneShot(benchmark::State& state, const BenchCase& c) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
 }
 
+#ifdef ZRN_BENCH_PCRE2
+// PCRE2 in 8-bit units for narrow text and in 32-bit units for wide text
+// (wchar_t is 32 bits here); the engine's flags become PCRE2's options, and
+// a whole-text match is an anchored match that must end at the end.
+template <class C>
+struct Pcre2;
+
+template <>
+struct Pcre2<char> {
+  using Code = pcre2_code_8;
+  using Data = pcre2_match_data_8;
+  static Code* compile(const std::string& p, uint32_t options) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    return pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(p.data()), p.size(), options, &error,
+                           &offset, nullptr);
+  }
+  static Data* data(const Code* code) {
+    return pcre2_match_data_create_from_pattern_8(code, nullptr);
+  }
+  static bool matches(const Code* code, const std::string& t, Data* d) {
+    return pcre2_match_8(code, reinterpret_cast<PCRE2_SPTR8>(t.data()), t.size(), 0,
+                         PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr) >= 0;
+  }
+  static void free(Code* code, Data* d) {
+    pcre2_match_data_free_8(d);
+    pcre2_code_free_8(code);
+  }
+};
+
+static_assert(sizeof(wchar_t) == sizeof(uint32_t), "wide text is compared in 32-bit units");
+template <>
+struct Pcre2<wchar_t> {
+  using Code = pcre2_code_32;
+  using Data = pcre2_match_data_32;
+  static Code* compile(const std::wstring& p, uint32_t options) {
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    return pcre2_compile_32(reinterpret_cast<PCRE2_SPTR32>(p.data()), p.size(), options, &error,
+                            &offset, nullptr);
+  }
+  static Data* data(const Code* code) {
+    return pcre2_match_data_create_from_pattern_32(code, nullptr);
+  }
+  static bool matches(const Code* code, const std::wstring& t, Data* d) {
+    return pcre2_match_32(code, reinterpret_cast<PCRE2_SPTR32>(t.data()), t.size(), 0,
+                          PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr) >= 0;
+  }
+  static void free(Code* code, Data* d) {
+    pcre2_match_data_free_32(d);
+    pcre2_code_free_32(code);
+  }
+};
+
+uint32_t Pcre2Options(unsigned long flags) {
+  uint32_t options = 0;
+  if (flags & kDotAny) options |= PCRE2_DOTALL;
+  if (flags & kLineAnchors) options |= PCRE2_MULTILINE;
+  return options;
+}
+
+template <class C>
+void Pcre2Compile(benchmark::State& state, const BenchCase& c) {
+  const std::basic_string<C> pattern = Widen<C>(c.pattern);
+  const uint32_t options = Pcre2Options(c.flags);
+  for (auto _ : state) {
+    auto* code = Pcre2<C>::compile(pattern, options);
+    benchmark::DoNotOptimize(code);
+    Pcre2<C>::free(code, nullptr);
+  }
+}
+
+template <class C>
+void Pcre2Match(benchmark::State& state, const BenchCase& c) {
+  auto* code = Pcre2<C>::compile(Widen<C>(c.pattern), Pcre2Options(c.flags));
+  if (code == nullptr) {
+    state.SkipWithError("PCRE2 does not compile this pattern");
+    return;
+  }
+  const std::vector<std::basic_string<C>> texts = Texts<C>(c);
+  std::vector<typename Pcre2<C>::Data*> data;
+  for (size_t i = 0; i < texts.size(); ++i) data.push_back(Pcre2<C>::data(code));
+  for (auto _ : state) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+      benchmark::DoNotOptimize(Pcre2<C>::matches(code, texts[i], data[i]));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
+  for (auto* d : data) Pcre2<C>::free(nullptr, d);
+  Pcre2<C>::free(code, nullptr);
+}
+
+template <class C>
+void Pcre2OneShot(benchmark::State& state, const BenchCase& c) {
+  const std::basic_string<C> pattern = Widen<C>(c.pattern);
+  const uint32_t options = Pcre2Options(c.flags);
+  const std::vector<std::basic_string<C>> texts = Texts<C>(c);
+  for (auto _ : state) {
+    for (const auto& t : texts) {
+      auto* code = Pcre2<C>::compile(pattern, options);
+      auto* d = Pcre2<C>::data(code);
+      benchmark::DoNotOptimize(Pcre2<C>::matches(code, t, d));
+      Pcre2<C>::free(code, d);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
+}
+
+// Names every input on which the engine and PCRE2 disagree, so a ratio is
+// never taken over different work.
+template <class C>
+void CheckAgainstPcre2(const BenchCase& c) {
+  std::unique_ptr<BasicPattern<C>> p(BasicPattern<C>::compile(Widen<C>(c.pattern), c.flags));
+  auto* code = Pcre2<C>::compile(Widen<C>(c.pattern), Pcre2Options(c.flags));
+  if (!p || code == nullptr) return;
+  auto* d = Pcre2<C>::data(code);
+  for (const std::string& in : c.inputs) {
+    if (p->matches(Widen<C>(in)) != Pcre2<C>::matches(code, Widen<C>(in), d)) {
+      std::fprintf(stderr, "%s (%s): the engines disagree on \"%s\"\n", c.name,
+                   sizeof(C) == 1 ? "narrow" : "wide", in.c_str());
+    }
+  }
+  Pcre2<C>::free(code, d);
+}
+#endif
+
 template <class C>
 void RegisterCase(const BenchCase& c) {
   const std::string width = sizeof(C) == 1 ? "narrow" : "wide";
@@ -201,6 +338,12 @@ void RegisterCase(const BenchCase& c) {
   benchmark::RegisterBenchmark(("Match/" + base + "/std").c_str(), StdMatch<C>, c);
   benchmark::RegisterBenchmark(("OneShot/" + base + "/zrn").c_str(), EngineOneShot<C>, c);
   benchmark::RegisterBenchmark(("OneShot/" + base + "/std").c_str(), StdOneShot<C>, c);
+#ifdef ZRN_BENCH_PCRE2
+  benchmark::RegisterBenchmark(("Compile/" + base + "/pcre2").c_str(), Pcre2Compile<C>, c);
+  benchmark::RegisterBenchmark(("Match/" + base + "/pcre2").c_str(), Pcre2Match<C>, c);
+  benchmark::RegisterBenchmark(("OneShot/" + base + "/pcre2").c_str(), Pcre2OneShot<C>, c);
+  CheckAgainstPcre2<C>(c);
+#endif
 }
 
 // Prints the usual console table, then for every "<op>/<case>" that has both
@@ -208,28 +351,36 @@ void RegisterCase(const BenchCase& c) {
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // With --benchmark_repetitions the median of the repetitions stands for
+    // the pair (it comes after the single runs); otherwise the one run does.
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      std::string name = run.benchmark_name();
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
+      std::string name = run.run_name.str();
       size_t slash = name.rfind('/');
       if (slash == std::string::npos) continue;
-      times_[name.substr(0, slash)][name.substr(slash + 1)] = run.GetAdjustedRealTime();
+      times_[name.substr(0, slash)][name.substr(slash + 1)] = run.GetAdjustedCPUTime();
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nengine time / std::regex time (below 1: the engine is faster)\n");
+    std::printf("\nengine time / other engine's time (below 1: the engine is faster)\n");
+    std::printf("  %-28s  %10s  %10s\n", "", "std::regex", "PCRE2");
     for (const auto& entry : times_) {
       auto zrn = entry.second.find("zrn");
-      auto std_ = entry.second.find("std");
-      if (std_ == entry.second.end() || std_->second <= 0) continue;
-      if (zrn == entry.second.end()) {
-        std::printf("  %-28s  not run (pattern not supported yet)\n", entry.first.c_str());
-      } else {
-        std::printf("  %-28s  %8.3f\n", entry.first.c_str(), zrn->second / std_->second);
+      std::printf("  %-28s", entry.first.c_str());
+      for (const char* other : {"std", "pcre2"}) {
+        auto it = entry.second.find(other);
+        if (zrn == entry.second.end() || it == entry.second.end() || it->second <= 0) {
+          std::printf("  %10s", "-");
+        } else {
+          std::printf("  %10.3f", zrn->second / it->second);
+        }
       }
+      std::printf("\n");
     }
   }
 

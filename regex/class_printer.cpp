@@ -56,14 +56,14 @@ void appendClassRun(int first, int last, bool asHex, bool collapse, size_t* at) 
   for (int c = first; c <= last; ++c) appendClassChar(c, at);
 }
 
-bool isMember(const std::map<char, bool>& vals, int c) {
+bool isMember(const std::pmr::map<char, bool>& vals, int c) {
   return vals.find(static_cast<char>(static_cast<unsigned char>(c))) != vals.end();
 }
 
 // Walks low..high and hands each run of members to appendClassRun; runs
 // never cross the range's ends.
-void appendClassRuns(const std::map<char, bool>& vals, int low, int high, bool asHex, bool collapse,
-                     size_t* at) {
+void appendClassRuns(const std::pmr::map<char, bool>& vals, int low, int high, bool asHex,
+                     bool collapse, size_t* at) {
   int c = low;
   while (c <= high) {
     if (!isMember(vals, c)) {
@@ -79,7 +79,7 @@ void appendClassRuns(const std::map<char, bool>& vals, int low, int high, bool a
 
 }  // namespace
 
-const char* classToText(const std::map<char, bool>& vals, bool inv, bool tryComplement) {
+const char* classToText(const std::pmr::map<char, bool>& vals, bool inv, bool tryComplement) {
   size_t at = 0;
   classTextBuffer[0] = '\0';
   appendRaw(inv ? "[^" : "[", &at);
@@ -101,7 +101,7 @@ const char* classToText(const std::map<char, bool>& vals, bool inv, bool tryComp
   for (const auto& r : charRanges) appendClassRuns(vals, r.low, r.high, false, r.collapse, &at);
   appendRaw("]", &at);
   if (tryComplement) {
-    std::map<char, bool> complement;
+    std::pmr::map<char, bool> complement;
     for (int c = 0; c < 256; ++c) {
       if (!isMember(vals, c)) complement[static_cast<char>(static_cast<unsigned char>(c))] = true;
     }

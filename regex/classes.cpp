@@ -40,6 +40,20 @@ const char kDigits[] = "0123456789";
 const char kLower[] = "abcdefghijklmnopqrstuvwxyz";
 const char kUpper[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
+// The sets of "\d" and "\w", built once per width, in ascending order.
+template <class C>
+const std::basic_string<C>& Digits() {
+  static const std::basic_string<C> digits = Widen<C>(kDigits);
+  return digits;
+}
+
+template <class C>
+const std::basic_string<C>& WordCharacters() {
+  static const std::basic_string<C> word =
+      Widen<C>(kDigits) + Widen<C>(kUpper) + C('_') + Widen<C>(kLower);
+  return word;
+}
+
 template <class C>
 std::basic_string<C> Punct() {
   return ValueRun<C>(0x21, 0x2F) + ValueRun<C>(0x3A, 0x40) + ValueRun<C>(0x5B, 0x60) +
@@ -57,9 +71,31 @@ std::basic_string<C> Sorted(std::basic_string<C> s) {
 }  // namespace
 
 template <class C>
-typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, bool* outQuote) {
+typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& members,
+                                                               bool negated) {
+  std::pmr::memory_resource* arena = arenaResource();
+  if ((flags & IGNORE_CASE) != 0) {
+    return new (arena) BasicNFACIClassNode<C>(members, negated, arena);
+  }
+  // "\d" and "\w" come up in most patterns: their member maps are copied from
+  // one built once per width, which is quicker than entering every member.
+  static const BasicNFAClassNode<C> digits(Digits<C>(), false);
+  static const BasicNFAClassNode<C> word(WordCharacters<C>(), false);
+  const BasicNFAClassNode<C>* prototype = members == Digits<C>()           ? &digits
+                                          : members == WordCharacters<C>() ? &word
+                                                                           : nullptr;
+  if (prototype == nullptr) return new (arena) BasicNFAClassNode<C>(members, negated, arena);
+  auto* node = new (arena) BasicNFAClassNode<C>(negated, arena);
+  node->copyMembers(*prototype);
+  return node;
+}
+
+template <class C>
+typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, bool* outQuote,
+                                                              const String** outShared) {
   *outNegated = false;
   *outQuote = false;
+  if (outShared != nullptr) *outShared = nullptr;
   if (cursor >= static_cast<int>(pattern.size())) {
     raiseError();
     return String();
@@ -70,7 +106,11 @@ typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, 
   switch (c) {
     case C('d'):
     case C('D'):
-      result = Widen<C>(kDigits);
+      if (outShared != nullptr) {
+        *outShared = &Digits<C>();
+      } else {
+        result = Digits<C>();
+      }
       negated = c == C('D');
       break;
     case C('s'):
@@ -80,7 +120,11 @@ typename BasicPattern<C>::String BasicPattern<C>::parseEscape(bool* outNegated, 
       break;
     case C('w'):
     case C('W'):
-      result = Widen<C>(kLower) + Widen<C>(kUpper) + Widen<C>(kDigits) + C('_');
+      if (outShared != nullptr) {
+        *outShared = &WordCharacters<C>();
+      } else {
+        result = WordCharacters<C>();
+      }
       negated = c == C('W');
       break;
     case C('p'):
@@ -237,8 +281,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuote() {
     literal += c;
     ++cursor;
   }
-  Node* node = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(literal))
-                                          : static_cast<Node*>(new BasicNFAQuoteNode<C>(literal));
+  Node* node = (flags & IGNORE_CASE) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFACIQuoteNode<C>(literal))
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAQuoteNode<C>(literal));
   return registerNode(node);
 }
 
@@ -260,7 +305,7 @@ typename BasicPattern<C>::String BasicPattern<C>::parseClass() {
   const int len = static_cast<int>(pattern.size());
   zrn_regex_detail::NestingGuard guard(nesting);
   if (nesting > kMaxNesting) {
-    raiseError();
+    tripNestingBound();
     cursor = len;
     return String();
   }
@@ -423,17 +468,18 @@ typename BasicPattern<C>::String BasicPattern<C>::classIntersection(String a, St
   return out;
 }
 
-#define ZRN_INSTANTIATE_CLASSES(C)                                                        \
-  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*);            \
-  template BasicPattern<C>::String BasicPattern<C>::parseHex();                           \
-  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                         \
-  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();                    \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                          \
-  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);                   \
-  template BasicPattern<C>::String BasicPattern<C>::parseClass();                         \
-  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);                     \
-  template BasicPattern<C>::String BasicPattern<C>::classComplement(const String&) const; \
-  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);           \
+#define ZRN_INSTANTIATE_CLASSES(C)                                                             \
+  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool);         \
+  template BasicPattern<C>::String BasicPattern<C>::parseEscape(bool*, bool*, const String**); \
+  template BasicPattern<C>::String BasicPattern<C>::parseHex();                                \
+  template BasicPattern<C>::String BasicPattern<C>::parseOctal();                              \
+  template BasicPattern<C>::String BasicPattern<C>::parsePosixClass();                         \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuote();                               \
+  template BasicPattern<C>::String BasicPattern<C>::checkedRange(C, C);                        \
+  template BasicPattern<C>::String BasicPattern<C>::parseClass();                              \
+  template BasicPattern<C>::String BasicPattern<C>::classRange(C, C);                          \
+  template BasicPattern<C>::String BasicPattern<C>::classComplement(const String&) const;      \
+  template BasicPattern<C>::String BasicPattern<C>::classUnion(String, String);                \
   template BasicPattern<C>::String BasicPattern<C>::classIntersection(String, String);
 
 ZRN_INSTANTIATE_CLASSES(char)

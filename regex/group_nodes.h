@@ -33,19 +33,51 @@ class BasicNFAGroupTailNode : public BasicNFANode<CharT> {
 };
 
 // Tries `one`, then `two`; with a successor, each branch's end continues there.
+//
+// An alternation with a successor (the later alternatives of a run of three
+// or more) gives a branch up after the rest of the pattern failed behind it.
+// The bounds and loop state of the groups that its branches hold are then put
+// back as they were when the node was entered, so a successful match reports
+// only what its own path recorded. Those groups are the indices in
+// `restoreNonCap` and `restoreCap` (half-open ranges) and `restoreOwn` (the
+// index of the group whose alternatives these are, 0 for none); the parser
+// sets them, and leaves them empty where the successor cannot fail.
 template <class CharT>
 class BasicNFAOrNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
   using typename BasicNFANode<CharT>::NodeSet;
+  struct IndexRange {
+    int low = 0;
+    int high = 0;
+  };
   BasicNFAOrNode(BasicNFANode<CharT>* first, BasicNFANode<CharT>* second)
-      : one(first), two(second) {}
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kAlternation), one(first), two(second) {}
   void collectNodes(NodeSet& nodes) override;
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   BasicNFANode<CharT>* one;
   BasicNFANode<CharT>* two;
+
+  IndexRange restoreNonCap;
+  IndexRange restoreCap;
+  int restoreOwn = 0;
+
+ private:
+  void saveGroups(Matcher& matcher) const;
+  void restoreGroups(Matcher& matcher, size_t mark) const;
+  // `two` when it is an alternation node whose successor only leads to an
+  // accept node without one (a later level of a run of alternatives): its
+  // result is then its branch's own, so its branches can be tried in line.
+  static const BasicNFAOrNode* laterLevel(const BasicNFANode<CharT>* node);
+  // The first match of `two` from pos: the branches of later levels in a
+  // loop rather than one stack level each.
+  int matchTwo(const String& text, Matcher& matcher, int pos) const;
+  bool restores() const {
+    return restoreOwn != 0 || restoreNonCap.low < restoreNonCap.high ||
+           restoreCap.low < restoreCap.high;
+  }
 };
 
 // Tests the body at the position and consumes nothing.

@@ -14,21 +14,27 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       matched(0),
       mode(0),
       finished(false),
-      depth(0),
+      stackBase(nullptr),
       overflow(false) {
-  size_t size = static_cast<size_t>(groupCount + nonCapCount);
+  const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
-  startsStore.assign(size, -1);
-  endsStore.assign(size, -1);
-  loopCountsStore.assign(size, 0);
-  loopPositionsStore.assign(size, -1);
-  loopSnapshotsStore.assign(size, 0);
-  starts = startsStore.data() + nonCapCount;
-  ends = endsStore.data() + nonCapCount;
-  loopCounts = loopCountsStore.data() + nonCapCount;
-  loopPositions = loopPositionsStore.data() + nonCapCount;
-  loopSnapshots = loopSnapshotsStore.data() + nonCapCount;
+  int* store = inlineStore;
+  if (size > kInlineSlots) {
+    heapStore.resize(5 * size);
+    store = heapStore.data();
+  }
+  for (size_t i = 0; i < 5 * size; ++i) store[i] = -1;
+  int* base = store + nonCapCount;
+  starts = base;
+  ends = base + size;
+  loopCounts = base + 2 * size;
+  loopPositions = base + 3 * size;
+  loopSnapshots = base + 4 * size;
+  for (size_t i = 0; i < size; ++i) {
+    store[2 * size + i] = 0;
+    store[4 * size + i] = 0;
+  }
   for (int i = 0; i < groupCount; ++i) starts[i] = ends[i] = 0;
 }
 
@@ -61,8 +67,16 @@ void BasicMatcher<C>::clearGroups() {
 
 template <class C>
 void BasicMatcher<C>::beginOperation() {
-  depth = 0;
+  stackBase = static_cast<const char*>(__builtin_frame_address(0));
   overflow = false;
+}
+
+template <class C>
+void BasicMatcher<C>::clearAfterFailure() {
+  for (int i = -nonCapCount; i < groupCount; ++i) {
+    if (i != 0) starts[i] = -1;
+    ends[i] = -1;
+  }
 }
 
 template <class C>
@@ -82,8 +96,11 @@ bool BasicMatcher<C>::matches() {
   clearGroups();
   lastMatchEnd = 0;
   int r = runHead(0);
-  if (overflow) ends[0] = -1;
-  return r == static_cast<int>(text.size());
+  if (r != static_cast<int>(text.size())) {
+    clearAfterFailure();
+    return false;
+  }
+  return true;
 }
 
 template <class C>
@@ -95,6 +112,7 @@ bool BasicMatcher<C>::findFirst() {
   int r = runHead(0);
   ends[0] = r;
   if (r < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }
@@ -110,6 +128,7 @@ bool BasicMatcher<C>::findNext() {
   int start = starts[0];
   int end = ends[0];
   if (start < 0 || end < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }
@@ -126,6 +145,7 @@ bool BasicMatcher<C>::findNext() {
   int r = runHead(newStart);
   ends[0] = r;
   if (r < 0) {
+    clearAfterFailure();
     finished = true;
     return false;
   }

@@ -28,27 +28,22 @@ void BasicNFANode<C>::collectNodes(NodeSet& nodes) {
 }
 
 template <class C>
-bool BasicNFANode<C>::enter(Matcher& m) {
+bool BasicNFANode<C>::withinStack(Matcher& m) {
   if (m.overflow) return false;
-  if (m.depth >= Matcher::kMaxDepth) {
+  const char* here = static_cast<const char*>(__builtin_frame_address(0));
+  if (m.stackBase - here > Matcher::kMaxStackBytes) {
     m.overflow = true;
     return false;
   }
-  ++m.depth;
   return true;
 }
 
 template <class C>
-void BasicNFANode<C>::leave(Matcher& m) {
-  --m.depth;
-}
-
-template <class C>
 int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher& m, int pos) {
-  if (!enter(m)) return -1;
-  int r = node->match(text, m, pos);
-  leave(m);
-  return r;
+  // Nodes that only pass the position on cost no stack.
+  while (node->shape == Shape::kPassThrough && node->next != nullptr) node = node->next;
+  if (!withinStack(m)) return -1;
+  return node->match(text, m, pos);
 }
 
 template <class C>
@@ -84,14 +79,28 @@ bool BasicNFANode<C>::overflowed(const Matcher& m) {
   return m.overflow;
 }
 template <class C>
+std::vector<int>& BasicNFANode<C>::scratchOf(Matcher& m) {
+  return m.scratch;
+}
+template <class C>
 bool BasicNFANode<C>::wholeText(const Matcher& m) {
   return (m.getMode() & Matcher::MATCH_WHOLE_TEXT) != 0;
 }
 
 template <class C>
 int BasicNFACharNode<C>::match(const String& text, Matcher& m, int pos) const {
-  if (pos >= static_cast<int>(text.size()) || text[pos] != ch) return -1;
-  return this->callNext(text, m, pos + 1);
+  // A run of plain character nodes is tested in one loop: each would only
+  // test its character and call the next, so the run costs one stack level.
+  const int len = static_cast<int>(text.size());
+  const BasicNFACharNode* node = this;
+  while (true) {
+    if (pos >= len || text[pos] != node->ch) return -1;
+    ++pos;
+    const BasicNFANode<C>* after = node->next;
+    if (this->shapeOf(after) != BasicNFANode<C>::Shape::kChar)
+      return this->call(after, text, m, pos);
+    node = static_cast<const BasicNFACharNode*>(after);
+  }
 }
 
 template <class C>
@@ -101,28 +110,58 @@ int BasicNFACICharNode<C>::match(const String& text, Matcher& m, int pos) const 
 }
 
 template <class C>
-BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert) : inv(invert) {
-  for (C c : members) vals[c] = true;
+BasicNFAClassNode<C>::BasicNFAClassNode(const String& members, bool invert,
+                                        std::pmr::memory_resource* arena)
+    : BasicNFAClassNode(BasicNFANode<C>::Shape::kClass, invert, arena) {
+  for (C c : members) enterIndexed(c);
+}
+
+template <class C>
+void BasicNFAClassNode<C>::enterIndexed(C c) {
+  // Members in ascending order (as the named sets come) go in at the end
+  // without a search.
+  if (vals.emplace_hint(vals.end(), c, true)->first == c) {
+    const unsigned long v = RegexTraits<C>::value(c);
+    if (v < 256) table[v >> 6] |= 1ull << (v & 63);
+  }
+  indexedCount = vals.size();
+}
+
+template <class C>
+void BasicNFAClassNode<C>::indexMembers() {
+  for (unsigned long long& word : table) word = 0;
+  for (const auto& member : vals) {
+    const unsigned long v = RegexTraits<C>::value(member.first);
+    if (v < 256) table[v >> 6] |= 1ull << (v & 63);
+  }
+  indexedCount = vals.size();
+}
+
+template <class C>
+void BasicNFAClassNode<C>::copyMembers(const BasicNFAClassNode& other) {
+  vals = other.vals;
+  for (int i = 0; i < 4; ++i) table[i] = other.table[i];
+  indexedCount = other.indexedCount == other.vals.size() ? vals.size() : vals.size() + 1;
 }
 
 template <class C>
 int BasicNFAClassNode<C>::match(const String& text, Matcher& m, int pos) const {
   if (pos >= static_cast<int>(text.size())) return -1;
-  if ((vals.find(text[pos]) != vals.end()) == inv) return -1;
+  if (isMember(text[pos]) == inv) return -1;
   return this->callNext(text, m, pos + 1);
 }
 
 template <class C>
-BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert)
-    : BasicNFAClassNode<C>(invert) {
-  for (C c : members) this->vals[RegexTraits<C>::fold(c)] = true;
+BasicNFACIClassNode<C>::BasicNFACIClassNode(const String& members, bool invert,
+                                            std::pmr::memory_resource* arena)
+    : BasicNFAClassNode<C>(BasicNFANode<C>::Shape::kCIClass, invert, arena) {
+  for (C c : members) this->enterIndexed(RegexTraits<C>::fold(c));
 }
 
 template <class C>
 int BasicNFACIClassNode<C>::match(const String& text, Matcher& m, int pos) const {
   if (pos >= static_cast<int>(text.size())) return -1;
-  bool member = this->vals.find(RegexTraits<C>::fold(text[pos])) != this->vals.end();
-  if (member == this->inv) return -1;
+  if (this->isMember(RegexTraits<C>::fold(text[pos])) == this->inv) return -1;
   return this->callNext(text, m, pos + 1);
 }
 

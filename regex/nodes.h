@@ -13,8 +13,11 @@
 #ifndef ZRN_REGEX_NODES_H_
 #define ZRN_REGEX_NODES_H_
 
+#include <cstddef>
 #include <map>
+#include <memory_resource>
 #include <string>
+#include <vector>
 
 #include "regex/regex_traits.h"
 
@@ -23,39 +26,68 @@ class BasicMatcher;
 template <class CharT>
 class BasicPattern;
 
-// The narrow family carries the diagnostic `dump`; the wide family has none.
 template <class CharT>
-class NodeDumpInterface {
- protected:
-  ~NodeDumpInterface() = default;
-};
-template <>
-class NodeDumpInterface<char> {
- public:
-  // Prints this node and its successors, indented by 2 * indent.
-  virtual void dump(int indent) const = 0;
+class BasicNFANode;
 
- protected:
-  ~NodeDumpInterface() = default;
-};
+namespace zrn_regex_detail {
 
+// The node base's virtual operations are declared in layers so that both
+// families keep one order and the narrow family's `dump` takes its place
+// between `match` and `isGroupHead`: the destructor, `collectNodes` and
+// `match` here, then `dump` (narrow only), then the rest in BasicNFANode.
 template <class CharT>
-class BasicNFANode : public NodeDumpInterface<CharT> {
+class NodeOperations {
  public:
   using String = std::basic_string<CharT>;
   using Matcher = BasicMatcher<CharT>;
-  using NodeSet = std::map<BasicNFANode*, bool>;
+  using NodeSet = std::pmr::map<BasicNFANode<CharT>*, bool>;
+
+  virtual ~NodeOperations() = default;
+  virtual void collectNodes(NodeSet& nodes) = 0;
+  virtual int match(const String& text, Matcher& matcher, int pos) const = 0;
+
+ protected:
+  NodeOperations() = default;
+};
+
+template <class CharT>
+class NodeDumpOperation : public NodeOperations<CharT> {};
+
+template <>
+class NodeDumpOperation<char> : public NodeOperations<char> {
+ public:
+  // Prints this node and its successors, indented by 2 * indent.
+  virtual void dump(int indent) const = 0;
+};
+
+}  // namespace zrn_regex_detail
+
+template <class CharT>
+class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
+ public:
+  using String = std::basic_string<CharT>;
+  using Matcher = BasicMatcher<CharT>;
+  using NodeSet = std::pmr::map<BasicNFANode*, bool>;
+
+  // Nodes live in their pattern's arena (`new (arena) NFACharNode(c)`):
+  // deleting a node runs its destructor and leaves the memory to the arena,
+  // which the pattern releases as a whole.
+  static void* operator new(std::size_t size, std::pmr::memory_resource* arena) {
+    return arena->allocate(size, alignof(std::max_align_t));
+  }
+  static void operator delete(void*, std::pmr::memory_resource*) {}
+  static void operator delete(void*) {}
 
   BasicNFANode() = default;
   BasicNFANode(const BasicNFANode&) = delete;
   BasicNFANode& operator=(const BasicNFANode&) = delete;
-  virtual ~BasicNFANode() = default;
+  ~BasicNFANode() override = default;
 
   // Enters every node reachable from this one into nodes; a node met a second
   // time ends the walk, so cycles terminate.
-  virtual void collectNodes(NodeSet& nodes);
+  void collectNodes(NodeSet& nodes) override;
   // End of the match of this node and all nodes after it, or -1.
-  virtual int match(const String& text, Matcher& matcher, int pos) const = 0;
+  int match(const String& text, Matcher& matcher, int pos) const override = 0;
   void dump(int indent) const;  // narrow only
   virtual bool isGroupHead() const { return false; }
   virtual bool isStartOfInput() const { return false; }
@@ -63,15 +95,33 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   BasicNFANode* next = nullptr;
 
  protected:
+  // What a caller may do with this node without a nested call: step over it
+  // (sub-start nodes, and accept nodes that have a successor, only pass the
+  // position on) or, for a plain character node, test its character in
+  // line; the other character and class shapes let a repetition test its
+  // atom in line, and kAlternation marks the alternation node. Only the node
+  // classes named set a shape other than kOther.
+  enum class Shape : unsigned char {
+    kOther,
+    kChar,
+    kCIChar,
+    kClass,
+    kCIClass,
+    kPassThrough,
+    kAlternation
+  };
+  explicit BasicNFANode(Shape s) : shape(s) {}
+  const Shape shape = Shape::kOther;
+  static Shape shapeOf(const BasicNFANode* node) { return node->shape; }
+
   // Every call from one node into another goes through here, so the matcher
-  // can bound the depth of one attempt (see BasicMatcher::kMaxDepth).
+  // can bound the stack of one operation (see BasicMatcher::kMaxStackBytes).
   static int call(const BasicNFANode* node, const String& text, Matcher& matcher, int pos);
   int callNext(const String& text, Matcher& matcher, int pos) const {
     return call(next, text, matcher, pos);
   }
-  // Depth bookkeeping for nodes that recurse into themselves.
-  static bool enter(Matcher& matcher);
-  static void leave(Matcher& matcher);
+  // False once the current operation has used the stack it may use.
+  static bool withinStack(Matcher& matcher);
 
   // The nodes' window on the matcher's state.
   static int& startOf(Matcher& m, int gi);
@@ -84,6 +134,8 @@ class BasicNFANode : public NodeDumpInterface<CharT> {
   static bool wholeText(const Matcher& m);
   // True once an attempt of the current operation has hit the depth bound.
   static bool overflowed(const Matcher& m);
+  // The matcher's stack of saved values, for nodes that put state back.
+  static std::vector<int>& scratchOf(Matcher& m);
 };
 
 template <class CharT>
@@ -91,7 +143,8 @@ class BasicNFACharNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACharNode(CharT c) : ch(c) {}
+  explicit BasicNFACharNode(CharT c)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kChar), ch(c) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   CharT ch;
@@ -102,7 +155,8 @@ class BasicNFACICharNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACICharNode(CharT c) : ch(RegexTraits<CharT>::fold(c)) {}
+  explicit BasicNFACICharNode(CharT c)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kCIChar), ch(RegexTraits<CharT>::fold(c)) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   CharT ch;
@@ -113,13 +167,44 @@ class BasicNFAClassNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFAClassNode(bool invert) : inv(invert) {}
+  // `arena` holds the member map (the pattern's arena for a compiled
+  // pattern's nodes).
+  explicit BasicNFAClassNode(bool invert,
+                             std::pmr::memory_resource* arena = std::pmr::get_default_resource())
+      : BasicNFAClassNode(BasicNFANode<CharT>::Shape::kClass, invert, arena) {}
   // Every character of members is entered once.
-  BasicNFAClassNode(const String& members, bool invert);
+  BasicNFAClassNode(const String& members, bool invert,
+                    std::pmr::memory_resource* arena = std::pmr::get_default_resource());
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   bool inv;
-  std::map<CharT, bool> vals;
+  std::pmr::map<CharT, bool> vals;
+
+  // Rebuilds the lookup table beside vals for the values below 256 (the
+  // constructors that take members build it as they enter them). The table
+  // is used only while vals holds as many members as when it was built, so
+  // members entered afterwards are looked up in vals until this runs again.
+  void indexMembers();
+  // Gives this node the members of other, a class node of the same kind.
+  void copyMembers(const BasicNFAClassNode& other);
+  // Whether c (folded already, for the case-insensitive class) is a member.
+  bool isMember(CharT c) const {
+    const unsigned long v = RegexTraits<CharT>::value(c);
+    if (v < 256 && indexedCount == vals.size()) return (table[v >> 6] >> (v & 63)) & 1u;
+    return vals.find(c) != vals.end();
+  }
+
+ protected:
+  BasicNFAClassNode(typename BasicNFANode<CharT>::Shape shape, bool invert,
+                    std::pmr::memory_resource* arena)
+      : BasicNFANode<CharT>(shape), inv(invert), vals(arena) {}
+  // Enters c into vals and into the table.
+  void enterIndexed(CharT c);
+
+ private:
+  unsigned long long table[4] = {0, 0, 0, 0};
+  // Size of vals when the table was last brought up to date.
+  size_t indexedCount = 0;
 };
 
 // Members are stored lower-cased; the text's character is folded before the lookup.
@@ -128,8 +213,11 @@ class BasicNFACIClassNode : public BasicNFAClassNode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACIClassNode(bool invert) : BasicNFAClassNode<CharT>(invert) {}
-  BasicNFACIClassNode(const String& members, bool invert);
+  explicit BasicNFACIClassNode(bool invert,
+                               std::pmr::memory_resource* arena = std::pmr::get_default_resource())
+      : BasicNFAClassNode<CharT>(BasicNFANode<CharT>::Shape::kCIClass, invert, arena) {}
+  BasicNFACIClassNode(const String& members, bool invert,
+                      std::pmr::memory_resource* arena = std::pmr::get_default_resource());
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };
@@ -185,6 +273,7 @@ class BasicNFAAcceptNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
+  BasicNFAAcceptNode() : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kPassThrough) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };
@@ -194,6 +283,7 @@ class BasicNFASubStartNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
+  BasicNFASubStartNode() : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kPassThrough) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
 };

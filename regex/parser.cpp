@@ -3,6 +3,7 @@
 // prefixes and inline flags, alternation, registered sub-patterns,
 // quantifiers, and the syntax-error report.
 #include <climits>
+#include <vector>
 
 #include "regex/group_nodes.h"
 #include "regex/parser_support.h"
@@ -39,11 +40,12 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
   p->flags = flags;
   if ((flags & LITERAL_TEXT) != 0) {
     // No parsing at all: the whole text is one literal.
-    p->head = p->registerNode(new BasicNFAStartNode<C>());
-    Node* quote = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACIQuoteNode<C>(text))
-                                             : static_cast<Node*>(new BasicNFAQuoteNode<C>(text));
+    p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
+    Node* quote = (flags & IGNORE_CASE) != 0
+                      ? static_cast<Node*>(new (p->arenaResource()) BasicNFACIQuoteNode<C>(text))
+                      : static_cast<Node*>(new (p->arenaResource()) BasicNFAQuoteNode<C>(text));
     p->head->next = p->registerNode(quote);
-    quote->next = p->registerNode(new BasicNFAEndNode<C>());
+    quote->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
     p->groupCount = 1;
   } else {
     Node* tail = nullptr;
@@ -52,16 +54,28 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
       delete p;
       return nullptr;
     }
-    p->head = p->registerNode(new BasicNFAStartNode<C>());
+    p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
     p->head->next = first;
-    tail->next = p->registerNode(new BasicNFAEndNode<C>());
+    tail->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
   }
   p->matcher = new MatcherType(p, String());
   return p;
 }
 
 template <class C>
+void BasicPattern<C>::tripNestingBound() {
+  // One report for the whole pattern: the levels it unwinds through add none.
+  if (!nestingTripped) raiseError();
+  nestingTripped = true;
+  error = true;
+}
+
+template <class C>
 void BasicPattern<C>::raiseError() {
+  if (nestingTripped) {
+    error = true;
+    return;
+  }
   bool meta = false;
   if (cursor >= 1 && cursor - 1 < static_cast<int>(pattern.size())) {
     C before = pattern[cursor - 1];
@@ -74,19 +88,12 @@ void BasicPattern<C>::raiseError() {
 }
 
 template <class C>
-typename BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String& members,
-                                                               bool negated) const {
-  if ((flags & IGNORE_CASE) != 0) return new BasicNFACIClassNode<C>(members, negated);
-  return new BasicNFAClassNode<C>(members, negated);
-}
-
-template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlternation,
                                                        Node** outTail, int groupIndex,
                                                        bool groupHeaded) {
   zrn_regex_detail::NestingGuard guard(nesting);
   if (nesting > kMaxNesting) {
-    raiseError();
+    tripNestingBound();
     return nullptr;
   }
   const int len = static_cast<int>(pattern.size());
@@ -99,15 +106,16 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
   bool headed = false;
   Node* start = nullptr;
   if (!inGroup) {
-    start = registerNode(new BasicNFASubStartNode<C>());
+    start = registerNode(new (arenaResource()) BasicNFASubStartNode<C>());
     if (inAlternation) --groupCount;
   } else if (inAlternation) {
     --groupCount;
     index = groupIndex;
     headed = groupHeaded;
     kind = Kind::kAlternative;
-    start = groupHeaded ? static_cast<Node*>(new BasicNFAGroupHeadNode<C>(groupIndex))
-                        : static_cast<Node*>(new BasicNFASubStartNode<C>());
+    start = groupHeaded
+                ? static_cast<Node*>(new (arenaResource()) BasicNFAGroupHeadNode<C>(groupIndex))
+                : static_cast<Node*>(new (arenaResource()) BasicNFASubStartNode<C>());
     registerNode(start);
   } else if (cursor < len && pattern[cursor] == C('?')) {
     ++cursor;
@@ -151,7 +159,8 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
           kind = Kind::kGroup;
         } else if (f == C(')')) {
           ++cursor;
-          Node* placeholder = registerNode(new BasicNFALookBehindNode<C>(String(), true));
+          Node* placeholder =
+              registerNode(new (arenaResource()) BasicNFALookBehindNode<C>(String(), true));
           if (outTail != nullptr) *outTail = placeholder;
           return placeholder;
         } else {
@@ -163,31 +172,175 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
     if (kind == Kind::kGroup) {
       index = --nonCapCount;
       headed = true;
-      start = registerNode(new BasicNFAGroupHeadNode<C>(index));
+      start = registerNode(new (arenaResource()) BasicNFAGroupHeadNode<C>(index));
     } else {
-      start = registerNode(new BasicNFASubStartNode<C>());
+      start = registerNode(new (arenaResource()) BasicNFASubStartNode<C>());
     }
   } else {
     kind = Kind::kGroup;
     headed = true;
-    start = registerNode(new BasicNFAGroupHeadNode<C>(index));
+    start = registerNode(new (arenaResource()) BasicNFAGroupHeadNode<C>(index));
   }
   Node* head = start;
   Node* tail = start;
+  SequenceEnd end = parseSequence(inGroup, &tail);
+  if (end == SequenceEnd::kError) return nullptr;
 
+  if (inAlternation) {
+    // A later alternative ends at the next "|", which the caller reads on
+    // from, at the group's ")", which is left for the group's own level, or
+    // at the end of the text. Its flags carry on into the next alternative.
+    laterAlternativeFollows = end == SequenceEnd::kBar;
+    if (end == SequenceEnd::kText && inGroup) {
+      raiseError();  // the group is not closed
+      return nullptr;
+    }
+    if (end == SequenceEnd::kClose) --cursor;
+    tail->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+    if (outTail != nullptr) *outTail = tail->next;
+    return error ? nullptr : head;
+  }
+
+  if (end == SequenceEnd::kBar) {
+    end = parseAlternation(inGroup, index, headed, &head, &tail);
+    if (end == SequenceEnd::kError) return nullptr;
+  }
+
+  if (end == SequenceEnd::kClose) {
+    if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
+      tail->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+      flags = entryFlags;
+      Node* n = kind == Kind::kLookAhead
+                    ? static_cast<Node*>(new (arenaResource())
+                                             BasicNFALookAheadNode<C>(head, lookPositive))
+                    : static_cast<Node*>(new (arenaResource())
+                                             BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
+      registerNode(n);
+      if (outTail != nullptr) *outTail = n;
+      return n;
+    }
+    Node* groupTail = registerNode(new (arenaResource()) BasicNFAGroupTailNode<C>(index));
+    tail->next = groupTail;
+    if (outTail != nullptr) *outTail = groupTail;
+    Node* loop = parseGroupQuantifier(head, groupTail, index);
+    if (loop != nullptr) {
+      head = loop;
+      if (outTail != nullptr) *outTail = loop->next;
+    }
+    flags = entryFlags;
+    return head;
+  }
+
+  if (inGroup) {
+    raiseError();  // the group is not closed
+  } else if (outTail != nullptr) {
+    *outTail = tail;
+  }
+  flags = entryFlags;
+  return error ? nullptr : head;
+}
+
+// The alternatives after a level's first "|", read one after the other: the
+// chain is the one that reading each later alternative as a level nested in
+// the one before would build, without a stack level per alternative. Each
+// later alternative but the last is an alternation node of its own alternative
+// and of the rest (`two`), whose successor is the join of the level before it;
+// every branch ends at its own last node.
+template <class C>
+typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inGroup, int index,
+                                                                        bool headed, Node** head,
+                                                                        Node** tail) {
+  const int len = static_cast<int>(pattern.size());
+  const unsigned long flagsAtBar = flags;
+  const int capturesBefore = groupCount;
+  const int nonCapBefore = nonCapCount;
+  struct Alternative {
+    Node* first;
+    Node* last;  // the accept node that closes its own alternative
+  };
+  std::vector<Alternative> later;
+  // The accept node that closes the first alternative.
+  (*tail)->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+  Alternative firstAlternative = {*head, (*tail)->next};
+  do {
+    Node* last = nullptr;
+    laterAlternativeFollows = false;
+    Node* first = parse(inGroup, true, &last, index, headed);
+    if (first == nullptr) {
+      // A syntax error: each level that the alternatives before it would
+      // have nested in reads one more character and meets the error, or,
+      // at the end of a group's text, reports that the group is not closed.
+      for (size_t level = 0; level <= later.size(); ++level) {
+        if (cursor < len) {
+          ++cursor;
+        } else if (inGroup) {
+          raiseError();
+        }
+      }
+      return SequenceEnd::kError;
+    }
+    later.push_back({first, last});
+  } while (laterAlternativeFollows);
+
+  // Join from the innermost level out. `rest` is what the level of later[k]
+  // returns: the last alternative itself, or the alternation node built for
+  // its own first alternative and the rest; restTail its last node.
+  Node* rest = later.back().first;
+  Node* restTail = later.back().last;
+  bool restIsAlternation = false;
+  for (size_t k = later.size(); k-- > 0;) {
+    const bool outermost = k == 0;
+    const Alternative& mine = outermost ? firstAlternative : later[k - 1];
+    auto* alternation = new (arenaResource()) BasicNFAOrNode<C>(mine.first, rest);
+    registerNode(alternation);
+    Node* join = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+    mine.last->next = join;
+    (restIsAlternation ? rest : restTail)->next = join;
+    if (restIsAlternation && outermost) {
+      // Only behind the outermost join can the rest of the pattern fail
+      // after a later alternative matched (a later level's join leads to
+      // that level's closing accept node): the groups opened in the later
+      // alternatives, and the group they belong to, are put back then.
+      auto* inner = static_cast<BasicNFAOrNode<C>*>(rest);
+      inner->restoreNonCap = {nonCapCount, nonCapBefore};
+      inner->restoreCap = {capturesBefore, groupCount};
+      inner->restoreOwn = headed ? index : 0;
+    }
+    if (outermost) {
+      *head = alternation;
+      *tail = join;
+    } else {
+      // The later level then ends with a closing accept node of its own.
+      Node* closing = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+      join->next = closing;
+      rest = alternation;
+      restTail = closing;
+      restIsAlternation = true;
+    }
+  }
+  // Each later level put back, when it ended, the flags it found: those in
+  // force at the first "|".
+  flags = flagsAtBar;
+  return cursor < len ? (++cursor, SequenceEnd::kClose) : SequenceEnd::kText;
+}
+
+template <class C>
+typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGroup, Node** tail) {
+  const int len = static_cast<int>(pattern.size());
   while (cursor < len) {
     C ch = pattern[cursor++];
     Node* atom = nullptr;
-    if (error) return nullptr;
+    if (error) return SequenceEnd::kError;
     switch (ch) {
       case C('^'):
-        atom = (flags & LINE_ANCHORS) != 0 ? static_cast<Node*>(new BasicNFAStartOfLineNode<C>())
-                                           : static_cast<Node*>(new BasicNFAStartOfInputNode<C>());
+        atom = (flags & LINE_ANCHORS) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFAStartOfLineNode<C>())
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAStartOfInputNode<C>());
         break;
       case C('$'):
         atom = (flags & LINE_ANCHORS) != 0
-                   ? static_cast<Node*>(new BasicNFAEndOfLineNode<C>())
-                   : static_cast<Node*>(new BasicNFAEndOfInputNode<C>(false));
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFAEndOfLineNode<C>())
+                   : static_cast<Node*>(new (arenaResource()) BasicNFAEndOfInputNode<C>(false));
         break;
       case C('.'): {
         String members;
@@ -195,7 +348,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
           members += C('\n');
           if ((flags & LF_ONLY) == 0) members += C('\r');
         }
-        atom = new BasicNFAClassNode<C>(members, true);
+        atom = new (arenaResource()) BasicNFAClassNode<C>(members, true, arenaResource());
         break;
       }
       case C('['): {
@@ -213,27 +366,30 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
           atom = parseBackReference();
         } else if (e == C('A')) {
           ++cursor;
-          atom = new BasicNFAStartOfInputNode<C>();
+          atom = new (arenaResource()) BasicNFAStartOfInputNode<C>();
         } else if (e == C('b') || e == C('B')) {
           ++cursor;
-          atom = new BasicNFAWordBoundaryNode<C>(e == C('b'));
+          atom = new (arenaResource()) BasicNFAWordBoundaryNode<C>(e == C('b'));
         } else if (e == C('G')) {
           ++cursor;
-          atom = new BasicNFAEndOfMatchNode<C>();
+          atom = new (arenaResource()) BasicNFAEndOfMatchNode<C>();
         } else if (e == C('Z') || e == C('z')) {
           ++cursor;
-          atom = new BasicNFAEndOfInputNode<C>(e == C('Z'));
+          atom = new (arenaResource()) BasicNFAEndOfInputNode<C>(e == C('Z'));
         } else {
           bool negated = false;
           bool quote = false;
-          String s = parseEscape(&negated, &quote);
+          const String* shared = nullptr;
+          String s = parseEscape(&negated, &quote, &shared);
           if (quote) {
             atom = parseQuote();
+          } else if (shared != nullptr) {
+            atom = makeClassNode(*shared, negated);
           } else if (s.size() != 1 || negated) {
             atom = makeClassNode(s, negated);
           } else {
             // One character stands for itself exactly, also under IGNORE_CASE.
-            atom = new BasicNFACharNode<C>(s[0]);
+            atom = new (arenaResource()) BasicNFACharNode<C>(s[0]);
           }
         }
         break;
@@ -244,70 +400,27 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         if (group == nullptr) {
           raiseError();
         } else {
-          tail->next = group;
-          tail = groupTail;
+          (*tail)->next = group;
+          *tail = groupTail;
         }
         break;
       }
-      case C('|'): {
-        tail->next = registerNode(new BasicNFAAcceptNode<C>());
-        tail = tail->next;
-        Node* two = parse(inGroup, true, nullptr, index, headed);
-        if (two == nullptr) break;
-        Node* one = head;
-        head = registerNode(new BasicNFAOrNode<C>(one, two));
-        // Both branches end in one joining accept node that continues the chain.
-        Node* e1 = one;
-        while (e1->next != nullptr) e1 = e1->next;
-        Node* e2 = two;
-        while (e2->next != nullptr) e2 = e2->next;
-        Node* join = registerNode(new BasicNFAAcceptNode<C>());
-        e2->next = join;
-        e1->next = join;
-        tail = join;
-        break;
-      }
-      case C(')'): {
+      case C('|'):
+        return SequenceEnd::kBar;
+      case C(')'):
         if (!inGroup) {
           raiseError();
           break;
         }
-        if (kind == Kind::kAlternative) {
-          --cursor;  // the group's own level reads the ")"
-          tail->next = registerNode(new BasicNFAAcceptNode<C>());
-          flags = entryFlags;
-          return head;
-        }
-        if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
-          tail->next = registerNode(new BasicNFAAcceptNode<C>());
-          flags = entryFlags;
-          Node* n =
-              kind == Kind::kLookAhead
-                  ? static_cast<Node*>(new BasicNFALookAheadNode<C>(head, lookPositive))
-                  : static_cast<Node*>(new BasicNFAPossessiveQuantifierNode<C>(this, head, 1, 1));
-          registerNode(n);
-          if (outTail != nullptr) *outTail = n;
-          return n;
-        }
-        Node* groupTail = registerNode(new BasicNFAGroupTailNode<C>(index));
-        tail->next = groupTail;
-        if (outTail != nullptr) *outTail = groupTail;
-        Node* loop = parseGroupQuantifier(head, groupTail, index);
-        if (loop != nullptr) {
-          head = loop;
-          if (outTail != nullptr) *outTail = loop->next;
-        }
-        flags = entryFlags;
-        return head;
-      }
+        return SequenceEnd::kClose;
       case C('{'): {
         Node* subTail = nullptr;
         Node* first = parseNamedPattern(&subTail);
         if (first != nullptr) {
           // No quantifier is read after a reference: one that follows is read
           // at atom position and is a syntax error.
-          tail->next = first;
-          tail = subTail;
+          (*tail)->next = first;
+          *tail = subTail;
         }
         break;
       }
@@ -319,30 +432,21 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
         raiseError();
         break;
       default:
-        atom = (flags & IGNORE_CASE) != 0 ? static_cast<Node*>(new BasicNFACICharNode<C>(ch))
-                                          : static_cast<Node*>(new BasicNFACharNode<C>(ch));
+        atom = (flags & IGNORE_CASE) != 0
+                   ? static_cast<Node*>(new (arenaResource()) BasicNFACICharNode<C>(ch))
+                   : static_cast<Node*>(new (arenaResource()) BasicNFACharNode<C>(ch));
         break;
     }
     if (atom != nullptr) {
       // parseQuote registers its node itself; registering twice is harmless.
       registerNode(atom);
       Node* q = parseQuantifier(atom);
-      tail->next = q;
-      tail = q;
+      (*tail)->next = q;
+      *tail = q;
     }
   }
 
-  if (inGroup) {
-    raiseError();
-  } else {
-    if (inAlternation) {
-      tail->next = registerNode(new BasicNFAAcceptNode<C>());
-      tail = tail->next;
-    }
-    if (outTail != nullptr) *outTail = tail;
-  }
-  flags = entryFlags;
-  return error ? nullptr : head;
+  return SequenceEnd::kText;
 }
 
 template <class C>
@@ -357,12 +461,12 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseBackReference() {
       // A group number past any int is a syntax error, never an overflow.
       cursor = i;
       raiseError();
-      return new BasicNFAReferenceNode<C>(0);
+      return new (arenaResource()) BasicNFAReferenceNode<C>(0);
     }
     value = value * 10 + digit;
   }
   cursor = i;
-  return new BasicNFAReferenceNode<C>(value);
+  return new (arenaResource()) BasicNFAReferenceNode<C>(value);
 }
 
 template <class C>
@@ -496,12 +600,12 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
   Node* q;
   if (suffix == C('+') && cursor < len) {
     ++cursor;
-    q = new BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
   } else if (suffix == C('?') && cursor < len) {
     ++cursor;
-    q = new BasicNFALazyQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFALazyQuantifierNode<C>(this, atom, min, max);
   } else {
-    q = new BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+    q = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
   }
   return registerNode(q);
 }
@@ -531,8 +635,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node* head
     ++cursor;
     type = BasicNFAGroupLoopNode<C>::kReluctant;
   }
-  Node* prologue = registerNode(new BasicNFAGroupLoopPrologueNode<C>(gi));
-  Node* loop = registerNode(new BasicNFAGroupLoopNode<C>(head, min, max, gi, type));
+  Node* prologue = registerNode(new (arenaResource()) BasicNFAGroupLoopPrologueNode<C>(gi));
+  Node* loop =
+      registerNode(new (arenaResource()) BasicNFAGroupLoopNode<C>(head, min, max, gi, type));
   prologue->next = loop;
   tail->next = loop;
   return prologue;
@@ -548,7 +653,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
       // Room is needed for the escaped character and the closing ")".
       if (len - cursor < 2) {
         raiseError();
-        Node* blank = registerNode(new BasicNFACharNode<C>(C(' ')));
+        Node* blank = registerNode(new (arenaResource()) BasicNFACharNode<C>(C(' ')));
         if (outTail != nullptr) *outTail = blank;
         return blank;
       }
@@ -561,22 +666,25 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool positive, 
   } else {
     raiseError();
   }
-  Node* node = registerNode(new BasicNFALookBehindNode<C>(literal, positive));
+  Node* node = registerNode(new (arenaResource()) BasicNFALookBehindNode<C>(literal, positive));
   if (outTail != nullptr) *outTail = node;
   return node;
 }
 
-#define ZRN_INSTANTIATE_PARSER(C)                                                            \
-  template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);          \
-  template void BasicPattern<C>::raiseError();                                               \
-  template BasicPattern<C>::Node* BasicPattern<C>::makeClassNode(const String&, bool) const; \
-  template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);     \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                     \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                \
-  template int BasicPattern<C>::parseNumber(int, int) const;                                 \
-  template bool BasicPattern<C>::parseBounds(int*, int*);                                    \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);                   \
-  template BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node*, Node*, int);  \
+#define ZRN_INSTANTIATE_PARSER(C)                                                                  \
+  template BasicPattern<C>* BasicPattern<C>::compile(const String&, unsigned long);                \
+  template void BasicPattern<C>::raiseError();                                                     \
+  template void BasicPattern<C>::tripNestingBound();                                               \
+  template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool, Node**);              \
+  template BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool, int, bool, Node**, \
+                                                                          Node**);                 \
+  template BasicPattern<C>::Node* BasicPattern<C>::parse(bool, bool, Node**, int, bool);           \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseBackReference();                           \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseNamedPattern(Node**);                      \
+  template int BasicPattern<C>::parseNumber(int, int) const;                                       \
+  template bool BasicPattern<C>::parseBounds(int*, int*);                                          \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node*);                         \
+  template BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node*, Node*, int);        \
   template BasicPattern<C>::Node* BasicPattern<C>::parseLookBehind(bool, Node**);
 
 ZRN_INSTANTIATE_PARSER(char)

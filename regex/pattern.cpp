@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 template <class C>
 std::map<typename BasicPattern<C>::String, BasicPattern<C>*> BasicPattern<C>::patternCache;
@@ -15,7 +16,8 @@ std::map<typename BasicPattern<C>::String,
 
 template <class C>
 BasicPattern<C>::BasicPattern(const String& text)
-    : matcher(nullptr),
+    : nodes(arenaResource()),
+      matcher(nullptr),
       head(nullptr),
       pattern(text),
       error(false),
@@ -23,17 +25,25 @@ BasicPattern<C>::BasicPattern(const String& text)
       groupCount(0),
       nonCapCount(0),
       flags(0),
-      nesting(0) {}
+      nesting(0),
+      nestingTripped(false),
+      laterAlternativeFollows(false) {}
 
 template <class C>
 BasicPattern<C>::~BasicPattern() {
   delete matcher;
   for (auto& entry : nodes) delete entry.first;
+  // The table's entries live in the arena, which goes as a whole: an empty
+  // table takes the place of the full one, so its destructor has no tree to
+  // walk. (The entries hold only pointers and flags; nothing is left owned.)
+  ::new (&nodes) std::pmr::map<Node*, bool>(arenaResource());
 }
 
 template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::registerNode(Node* node) {
-  nodes[node] = true;
+  // Nodes come from the arena in ascending addresses as a rule: the hint
+  // makes each entry a constant-time insertion then.
+  nodes.emplace_hint(nodes.end(), node, true);
   return node;
 }
 

@@ -15,6 +15,7 @@
 #define ZRN_REGEX_PATTERN_H_
 
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +26,26 @@
 template <class CharT>
 struct PatternInternals;  // white-box access for the engine's own tests
 
+namespace zrn_regex_detail {
+
+// The memory a pattern's nodes and their tables live in: one block inside
+// the pattern, then larger blocks from the heap as the graph grows, all
+// released at once with the pattern. A base of the pattern, so that it
+// exists before the node table that draws on it and goes after it.
+class PatternArena {
+ protected:
+  PatternArena() : arena(buffer, sizeof(buffer)) {}
+  std::pmr::memory_resource* arenaResource() { return &arena; }
+
+ private:
+  alignas(std::max_align_t) unsigned char buffer[8192];
+  std::pmr::monotonic_buffer_resource arena;
+};
+
+}  // namespace zrn_regex_detail
+
 template <class CharT>
-class BasicPattern {
+class BasicPattern : private zrn_regex_detail::PatternArena {
  public:
   using String = std::basic_string<CharT>;
   using Node = BasicNFANode<CharT>;
@@ -82,6 +101,8 @@ class BasicPattern {
   String getPattern() const { return pattern; }
   // Takes ownership of node and returns it.
   Node* registerNode(Node* node);
+  // Where this pattern's nodes are allocated: `new (p->nodeArena()) ...`.
+  std::pmr::memory_resource* nodeArena() { return arenaResource(); }
   // Prints the node graph on standard output. Narrow only: the wide pattern
   // declares it but has no definition.
   void print() const;
@@ -95,9 +116,25 @@ class BasicPattern {
 
   explicit BasicPattern(const String& text);
 
-  // The parser (one recursive-descent level per call).
+  // Why the reading of one alternative stopped: at a "|", at a ")" that
+  // closes the level's group (consumed), at the end of the text, or at a
+  // character read after a syntax error.
+  enum class SequenceEnd { kBar, kClose, kText, kError };
+
+  // The parser (one recursive-descent level per call). A level with
+  // inAlternation reads one later alternative only and sets
+  // laterAlternativeFollows when a "|" ended it.
   Node* parse(bool inGroup, bool inAlternation, Node** outTail, int groupIndex, bool groupHeaded);
+  // Reads items and links them after *tail until one of the ends above.
+  SequenceEnd parseSequence(bool inGroup, Node** tail);
+  // Reads the alternatives after a level's first "|" and builds the
+  // alternation over *head .. *tail; the same ends as parseSequence, "|"
+  // excepted.
+  SequenceEnd parseAlternation(bool inGroup, int index, bool headed, Node** head, Node** tail);
   void raiseError();
+  // Reports that the text nests deeper than kMaxNesting, once; every later
+  // report of the same compile is left out.
+  void tripNestingBound();
   Node* parseBackReference();
   Node* parseNamedPattern(Node** outTail);
   // Decimal value of pattern[first..last]; -1 when it does not fit in an int.
@@ -108,7 +145,9 @@ class BasicPattern {
   Node* parseLookBehind(bool positive, Node** outTail);
 
   // Escapes and classes; each returns a member string.
-  String parseEscape(bool* outNegated, bool* outQuote);
+  // With outShared, "\d" and "\w" (and their negations) hand out their
+  // member string through it, without a copy, and return an empty string.
+  String parseEscape(bool* outNegated, bool* outQuote, const String** outShared = nullptr);
   String parseHex();
   String parseOctal();
   String parsePosixClass();
@@ -121,15 +160,16 @@ class BasicPattern {
   String classComplement(const String& set) const;
   static String classIntersection(String a, String b);
   static String classUnion(String a, String b);
-  Node* makeClassNode(const String& members, bool negated) const;
+  Node* makeClassNode(const String& members, bool negated);
 
   // Deepest nesting of groups, classes and sub-pattern references the parser
   // follows; deeper text is a syntax error rather than a stack overflow.
+  // Alternatives do not nest: any number of them side by side is fine.
   static constexpr int kMaxNesting = 1000;
   // Most characters one class range may hold.
   static constexpr unsigned long kMaxRange = 0x10000;
 
-  std::map<Node*, bool> nodes;
+  std::pmr::map<Node*, bool> nodes;
   MatcherType* matcher;
   Node* head;
   String pattern;
@@ -139,6 +179,8 @@ class BasicPattern {
   int nonCapCount;
   unsigned long flags;
   int nesting;
+  bool nestingTripped;
+  bool laterAlternativeFollows;
   // Names of the registered sub-patterns being read, innermost last.
   std::vector<String> expanding;
 };

@@ -9,10 +9,80 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
                                                   BasicNFANode<C>* innerNode, int minimum,
                                                   int maximum)
     : min(minimum < 0 ? 0 : minimum), max(maximum), inner(innerNode) {
-  BasicNFANode<C>* accept = pattern->registerNode(new BasicNFAAcceptNode<C>());
+  BasicNFANode<C>* accept =
+      pattern->registerNode(new (pattern->nodeArena()) BasicNFAAcceptNode<C>());
   // An inner node that already leads somewhere (the start of an atomic
   // group's closed body) keeps its successor.
-  if (inner->next == nullptr) inner->next = accept;
+  if (inner->next == nullptr) {
+    inner->next = accept;
+    atomAlone = true;
+  }
+}
+
+template <class C>
+int BasicNFAQuantifierNode<C>::repeatOnce(const String& text, Matcher& m, int pos) const {
+  if (atomAlone) {
+    using Shape = typename BasicNFANode<C>::Shape;
+    const int len = static_cast<int>(text.size());
+    switch (this->shapeOf(inner)) {
+      case Shape::kChar:
+        return pos < len && text[pos] == static_cast<const BasicNFACharNode<C>*>(inner)->ch
+                   ? pos + 1
+                   : -1;
+      case Shape::kCIChar:
+        return pos < len && RegexTraits<C>::fold(text[pos]) ==
+                                static_cast<const BasicNFACICharNode<C>*>(inner)->ch
+                   ? pos + 1
+                   : -1;
+      case Shape::kClass:
+      case Shape::kCIClass: {
+        if (pos >= len) return -1;
+        auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+        C c = this->shapeOf(inner) == Shape::kCIClass ? RegexTraits<C>::fold(text[pos]) : text[pos];
+        return cls->isMember(c) != cls->inv ? pos + 1 : -1;
+      }
+      default:
+        break;
+    }
+  }
+  return this->call(inner, text, m, pos);
+}
+
+template <class C>
+int BasicNFAQuantifierNode<C>::repeatRun(const String& text, int pos, long limit) const {
+  if (!atomAlone) return -1;
+  using Shape = typename BasicNFANode<C>::Shape;
+  const Shape shape = this->shapeOf(inner);
+  const long room = static_cast<long>(text.size()) - pos;
+  const int last = pos + static_cast<int>(limit < room ? limit : room);
+  int end = pos;
+  switch (shape) {
+    case Shape::kChar: {
+      const C ch = static_cast<const BasicNFACharNode<C>*>(inner)->ch;
+      while (end < last && text[end] == ch) ++end;
+      return end;
+    }
+    case Shape::kCIChar: {
+      const C ch = static_cast<const BasicNFACICharNode<C>*>(inner)->ch;
+      while (end < last && RegexTraits<C>::fold(text[end]) == ch) ++end;
+      return end;
+    }
+    case Shape::kClass:
+    case Shape::kCIClass: {
+      auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+      // An inverted class without members (".") holds everywhere.
+      if (cls->inv && cls->vals.empty()) return last;
+      const bool fold = shape == Shape::kCIClass;
+      while (end < last) {
+        C c = fold ? RegexTraits<C>::fold(text[end]) : text[end];
+        if (cls->isMember(c) == cls->inv) break;
+        ++end;
+      }
+      return end;
+    }
+    default:
+      return -1;
+  }
 }
 
 template <class C>
@@ -26,7 +96,7 @@ int BasicNFAQuantifierNode<C>::match(const String& text, Matcher& m, int pos) co
   int cur = pos;
   int result = pos;
   for (int i = 0; i < min; ++i) {
-    result = this->call(inner, text, m, cur);
+    result = repeatOnce(text, m, cur);
     if (result <= cur) return result;
     cur = result;
   }
@@ -40,20 +110,46 @@ int BasicNFAGreedyQuantifierNode<C>::match(const String& text, Matcher& m, int p
   return matchGreedy(text, m, cur, this->min);
 }
 
+// The greedy step as a loop. The recursive rule (repeat once more while the
+// repetition consumes something and count is below max, and on the way back
+// try the successor at every position reached, deepest first) needs no stack
+// per repetition here: the repeated atom is a single character, class,
+// literal, back reference or position test whose chain ends at once and
+// changes no state, so every repetition consumes the same width and the
+// positions to try are pos, pos + width, ... up to the last one reached.
 template <class C>
 int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m, int pos,
                                                  int count) const {
   if (count >= this->max) return this->callNext(text, m, pos);
-  int e = this->call(this->inner, text, m, pos);
-  if (e > pos) {
-    // One stack frame per repetition: counted like a node call.
-    if (!this->enter(m)) return -1;
-    int r = matchGreedy(text, m, e, count + 1);
-    this->leave(m);
-    if (r != -1) return r;
-    if (this->overflowed(m)) return -1;
+  int width = 1;
+  int top = this->repeatRun(text, pos, static_cast<long>(this->max) - count);
+  if (top == -1) {
+    int e = this->repeatOnce(text, m, pos);
+    if (e <= pos) return this->callNext(text, m, pos);
+    width = e - pos;
+    top = e;
+    for (++count; count < this->max; ++count) {
+      e = this->repeatOnce(text, m, top);
+      if (e <= top) break;
+      top = e;
+    }
+  } else if (top == pos) {
+    return this->callNext(text, m, pos);
   }
-  return this->callNext(text, m, pos);
+  // A plain character after the repetition fails, without side effects, at
+  // every position that does not hold it: those are passed over.
+  const BasicNFANode<C>* after = this->next;
+  while (this->shapeOf(after) == BasicNFANode<C>::Shape::kPassThrough && after->next != nullptr) {
+    after = after->next;
+  }
+  const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
+  const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
+  const int len = static_cast<int>(text.size());
+  for (int at = top;; at -= width) {
+    int r = -1;
+    if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
+    if (r != -1 || at <= pos || this->overflowed(m)) return r;
+  }
 }
 
 template <class C>
@@ -63,7 +159,7 @@ int BasicNFALazyQuantifierNode<C>::match(const String& text, Matcher& m, int pos
   for (int i = this->min; i < this->max; ++i) {
     int r = this->callNext(text, m, cur);
     if (r != -1) return r;
-    int d = this->call(this->inner, text, m, cur);
+    int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return -1;
     cur = d;
   }
@@ -74,8 +170,12 @@ template <class C>
 int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
   int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
   if (cur == -1) return -1;
+  if (this->min < this->max) {
+    int end = this->repeatRun(text, cur, static_cast<long>(this->max) - this->min);
+    if (end != -1) return this->callNext(text, m, end);
+  }
   for (int i = this->min; i < this->max; ++i) {
-    int d = this->call(this->inner, text, m, cur);
+    int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return this->callNext(text, m, cur);
     cur = d;
   }

@@ -30,6 +30,18 @@ class BasicNFAQuantifierNode : public BasicNFANode<CharT> {
   int min;
   int max;
   BasicNFANode<CharT>* inner;
+
+ protected:
+  // One repetition from pos: its end, or -1. A single character or class
+  // atom is tested in line; anything else is matched through `inner`.
+  int repeatOnce(const String& text, Matcher& matcher, int pos) const;
+  // For a single character or class atom: the end of as many repetitions
+  // from pos as hold, but at most limit; -1 for any other inner chain.
+  int repeatRun(const String& text, int pos, long limit) const;
+
+ private:
+  // The inner chain is one atom and the accept node the constructor gave it.
+  bool atomAlone = false;
 };
 
 template <class CharT>

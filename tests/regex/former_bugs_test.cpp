@@ -2,6 +2,7 @@
 // engine has, so it cannot come back. This block only ever grows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,26 +20,50 @@ class FormerBugs : public ::testing::Test {
 };
 TYPED_TEST_SUITE(FormerBugs, Widths, WidthNames);
 
-// Every repetition adds stack frames; a long text must end in a match or a
-// clean no-match, never a crashed stack.
-TYPED_TEST(FormerBugs, LongTextsDoNotOverflowTheStack) {
+// A repetition of a single atom runs as a loop, so a text of 1 MiB matches
+// in full, whole-text and searched, greedy, lazy and possessive alike.
+TYPED_TEST(FormerBugs, SingleAtomRepetitionsMatchLongTexts) {
   using C = TypeParam;
-  const std::basic_string<C> mib(1 << 20, C('a'));
-  const char* const patterns[] = {".*", "a*", "[a-z]*", "a+", ".*?", ".*+", "a{0,2000000}"};
-  for (const char* pattern : patterns) {
-    SCOPED_TRACE(std::string("pattern '") + pattern + "'");
-    PatternPtr<C> p = Compile<C>(pattern);
+  const std::basic_string<C> letters(1 << 20, C('a'));
+  const std::basic_string<C> digits(1 << 20, C('7'));
+  const int size = 1 << 20;
+  struct Case {
+    const char* pattern;
+    const std::basic_string<C>* text;
+    int searchEnd;  // end of the first search match, which starts at 0
+  };
+  const Case cases[] = {
+      {".*", &letters, size},           {".*?", &letters, 0},         {".*+", &letters, size},
+      {"a*", &letters, size},           {"a*?", &letters, 0},         {"a*+", &letters, size},
+      {"[a-z]*", &letters, size},       {"[a-z]*?", &letters, 0},     {"[a-z]*+", &letters, size},
+      {"\\d+", &digits, size},          {"\\d+?", &digits, 1},        {"\\d++", &digits, size},
+      {"a{0,2000000}", &letters, size}, {"(?:x|a*)", &letters, size}, {"\\w*\\d", &digits, size},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("pattern '") + c.pattern + "'");
+    PatternPtr<C> p = Compile<C>(c.pattern);
     ASSERT_NE(p, nullptr);
-    MatcherPtr<C> m(p->makeMatcher(mib));
-    // Either result is sound; a success must cover the whole text, or in a
-    // search start at 0, where every one of these patterns matches.
-    if (m->matches()) {
-      EXPECT_EQ(m->groupEnd(0), static_cast<int>(mib.size()));
-    }
-    if (m->findFirst()) {
-      EXPECT_EQ(m->groupStart(0), 0);
-    }
+    MatcherPtr<C> m(p->makeMatcher(*c.text));
+    EXPECT_TRUE(m->matches());
+    EXPECT_EQ(m->groupEnd(0), size);
+    EXPECT_TRUE(m->findFirst());
+    EXPECT_EQ(m->groupStart(0), 0);
+    EXPECT_EQ(m->groupEnd(0), c.searchEnd);
   }
+  // A literal run costs one level too: a 40000-character pattern of plain
+  // characters matches itself, and so does a long pattern of alternating
+  // literals and classes searched in a longer text.
+  const std::string literal(40000, 'q');
+  PatternPtr<C> p = Compile<C>(literal);
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>(literal)));
+  std::string mixed;
+  while (mixed.size() < 30000) mixed += "ab[c]";
+  p = Compile<C>(mixed);
+  ASSERT_NE(p, nullptr);
+  std::string text;
+  while (text.size() < 18000) text += "abc";
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xx" + text)), std::make_pair(2, 2 + 18000));
 }
 
 // A bounded attempt fails; it never turns into a false success.
@@ -70,6 +95,8 @@ TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
   std::string release = "Red Hat Enterprise Linux Server release 5.4 (Tikanga)\n";
   while (release.size() < 4096) release += "Kernel \\r on an \\m\n";
   std::string rom = std::string(3000, 'x') + " BIOS 3.0.3.0 " + std::string(1000, 'y');
+  std::string ab20k;
+  while (ab20k.size() < 20000) ab20k += "ab";
   struct Case {
     const char* pattern;
     unsigned long flags;
@@ -84,6 +111,9 @@ TYPED_TEST(FormerBugs, FewKilobyteTextsStillMatch) {
       {"a*b", 0, kib4 + "b"},
       {"Red Hat Enterprise Linux.*release 5.*", P::DOT_ANY | P::LINE_ANCHORS, release},
       {R"(.*\d+\.\d+\.\d+\.\d+.*)", P::DOT_ANY, rom},
+      // Group loops still take stack per iteration, but thousands fit.
+      {"(a|b)*", 0, std::string(8000, 'a')},
+      {"(?:ab)*", 0, ab20k},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("pattern '") + c.pattern + "' on " + std::to_string(c.text.size()) +
@@ -230,6 +260,187 @@ TYPED_TEST(FormerBugs, SelfReferringSubPatternsAreRefused) {
   // The same name used twice side by side is no cycle.
   ASSERT_TRUE(P::registerName(Widen<C>("dd"), Widen<C>("k")));
   EXPECT_TRUE(P::matches(Widen<C>("{dd}{dd}"), Widen<C>("kk")));
+}
+
+// An alternation inside a group of an alternative: each alternative goes on
+// with the rest of the pattern from its own last node, so a backtrack into
+// the alternative still reaches what follows the group. Whole-text matches,
+// with the bounds of groups 1 and up after the match ({-1, -1}: unset); a
+// failed match leaves every group empty. The three-alternative rows keep
+// their wiring: each later alternative matches to its own end before the
+// rest of the pattern is tried.
+TYPED_TEST(FormerBugs, NestedAlternationGoesOnAfterTheGroup) {
+  using C = TypeParam;
+  struct Case {
+    const char* pattern;
+    const char* text;
+    bool matches;
+    std::vector<std::pair<int, int>> groups;
+  };
+  const std::pair<int, int> unset(-1, -1);
+  const Case cases[] = {
+      {"(?:(a|b)c*|x)c", "acc", true, {{0, 1}}},
+      {"(?:(a|b)c*|x)c", "bc", true, {{0, 1}}},
+      {"(?:(a|b)c*|x)c", "xc", true, {unset}},
+      {"(?:(a|b)\\d*|x)1", "a21", true, {{0, 1}}},
+      {"(a|b)c*?|x", "acc", true, {{0, 1}}},
+      {"x|(a|b).*?", "abc", true, {{0, 1}}},
+      {"(?:(a|b)c|x)d", "bcd", true, {{0, 1}}},
+      {"(?:(a|b)c|x)d", "xd", true, {unset}},
+      {"(?:(a|b)c|x)d", "bc", false, {unset}},
+      {"((a|b)|c)d", "bd", true, {{0, 1}, {0, 1}}},
+      {"((a|b)|c)d", "cd", true, {{0, 1}, unset}},
+      {"(?:(?:a|b)c*|x)c", "bccc", true, {}},
+      {"(?:a(b|c)+|a)d", "abcbd", true, {{3, 4}}},
+      {"(?:a(?:b|(c))|a)c", "abc", true, {unset}},
+      {"(?:a(?:b|(c))|a)c", "acc", true, {{1, 2}}},
+      {"(?:(a|b)(c|d)e|x)f", "bdef", true, {{0, 1}, {1, 2}}},
+      {"(?:(?=(a|b))..|x)y", "bay", true, {{0, 1}}},
+      {"(?>a|ab)c", "abc", false, {}},
+      {"(?>a|ab)c", "ac", true, {}},
+      {"(?>(a|b)c*)c", "acc", false, {unset}},
+      // Three or more alternatives, unchanged.
+      {"(?:x|a*|c)ab", "aab", false, {}},
+      {"(?:a*|x)ab", "aab", true, {}},
+      {"x(?:a|bc|b)c", "xbc", true, {}},
+      {"(a|b|c)d", "cd", true, {{0, 1}}},
+      // An alternative given up after the rest failed leaves no bounds.
+      {"(?:x|(a)|ab)c", "abc", true, {unset}},
+      {"(?:x|y|(a)|ab)c", "abc", false, {unset}},
+      {"(?:x|(a)|(a)b)c", "abc", true, {unset, {0, 1}}},
+      {"(?=(a)*)b", "aa", false, {unset}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, 0, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    ASSERT_EQ(m->matches(), c.matches);
+    EXPECT_EQ(m->groupEnd(0), c.matches ? static_cast<int>(std::string(c.text).size()) : -1);
+    for (size_t i = 0; i < c.groups.size(); ++i) {
+      const int g = static_cast<int>(i) + 1;
+      EXPECT_EQ(std::make_pair(m->groupStart(g), m->groupEnd(g)), c.groups[i]) << "group " << g;
+    }
+  }
+  for (const char* bad : {"(a|*)", "(a|?:b)", "a|*"}) {
+    SCOPED_TRACE(bad);
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(bad); });
+    EXPECT_EQ(p, nullptr);
+    EXPECT_NE(err, "");
+  }
+}
+
+// Every failed match operation leaves every group empty: group 0's end -1,
+// the other groups unset, also when an attempt recorded them on its way.
+TYPED_TEST(FormerBugs, FailedOperationsLeaveNoGroups) {
+  using C = TypeParam;
+  struct Case {
+    const char* pattern;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"(?:x|y|(a)|ab)c", "abc"}, {"(?=(a)*)b", "aa"}, {"(?=(a))b|(a)x", "a"},
+      {"(a)(b)?c", "abd"},        {"((a)|b)*z", "ab"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, 0, c.text));
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    auto expectEmpty = [&](const char* operation) {
+      SCOPED_TRACE(operation);
+      EXPECT_EQ(m->groupEnd(0), -1);
+      EXPECT_EQ(m->group(0), std::basic_string<C>());
+      for (int g = 1; g < 4; ++g) {
+        EXPECT_EQ(m->groupStart(g), -1) << "group " << g;
+        EXPECT_EQ(m->groupEnd(g), -1) << "group " << g;
+      }
+    };
+    EXPECT_FALSE(m->matches());
+    expectEmpty("matches");
+    EXPECT_FALSE(m->findFirst());
+    expectEmpty("findFirst");
+    m->reset();
+    EXPECT_FALSE(m->findNext());
+    expectEmpty("findNext");
+  }
+  // A later search that fails after a successful one.
+  PatternPtr<C> p = Compile<C>("(a)|(?=(b))c");
+  ASSERT_NE(p, nullptr);
+  MatcherPtr<C> m(p->makeMatcher(Widen<C>("ab")));
+  ASSERT_TRUE(m->findNext());
+  EXPECT_EQ(m->groupEnd(1), 1);
+  EXPECT_FALSE(m->findNext());
+  EXPECT_EQ(m->groupEnd(0), -1);
+  EXPECT_EQ(m->groupStart(1), -1);
+  EXPECT_EQ(m->groupStart(2), -1);
+}
+
+// Alternatives side by side do not nest: a flat alternation of 10000 words
+// compiles and matches, inside a group as well, while each later
+// alternative still matches to its own end before the rest is tried.
+TYPED_TEST(FormerBugs, TenThousandAlternatives) {
+  using C = TypeParam;
+  auto words = [](int count, const char* format) {
+    std::string out;
+    char word[16];
+    for (int i = 0; i < count; ++i) {
+      std::snprintf(word, sizeof(word), format, i);
+      if (i > 0) out += '|';
+      out += word;
+    }
+    return out;
+  };
+  const std::string flat = words(10000, "w%04d");
+  PatternPtr<C> p = Compile<C>(flat);
+  ASSERT_NE(p, nullptr);
+  for (const char* yes : {"w0000", "w5000", "w9999"}) EXPECT_TRUE(p->matches(Widen<C>(yes))) << yes;
+  for (const char* no : {"w10000", "w", "x0000", ""}) EXPECT_FALSE(p->matches(Widen<C>(no))) << no;
+  EXPECT_EQ(SearchFirst<C>(p.get(), Widen<C>("xx w4321 yy")), std::make_pair(3, 8));
+
+  PatternPtr<C> grouped = Compile<C>("(?:a|(" + flat + "))z");
+  ASSERT_NE(grouped, nullptr);
+  MatcherPtr<C> m(grouped->makeMatcher(Widen<C>("w9998z")));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(1), 0);
+  EXPECT_EQ(m->groupEnd(1), 5);
+  m->setText(Widen<C>("w9998y"));
+  EXPECT_FALSE(m->matches());
+  EXPECT_EQ(m->groupStart(1), -1);
+
+  // 1001 words were once past the nesting bound; "x9" stands before "x99".
+  PatternPtr<C> hundred = Compile<C>(words(1001, "x%d"));
+  ASSERT_NE(hundred, nullptr);
+  EXPECT_TRUE(hundred->matches(Widen<C>("x1000")) == false);
+  EXPECT_TRUE(hundred->matches(Widen<C>("x9")));
+  PatternPtr<C> below = Compile<C>(words(100, "x%d"));
+  ASSERT_NE(below, nullptr);
+  EXPECT_FALSE(below->matches(Widen<C>("x99")));
+  EXPECT_EQ(SearchFirst<C>(below.get(), Widen<C>("x99")), std::make_pair(0, 2));
+}
+
+// Nesting past the bound is reported once, not once more by every level
+// that unwinds (a 200 KB run of "(" once wrote a thousand reports of it).
+TYPED_TEST(FormerBugs, NestingBoundReportsOnce) {
+  using C = TypeParam;
+  for (const std::string& text : {std::string(200000, '('), std::string(5000, '['),
+                                  std::string(1500, '(') + "a" + std::string(1500, ')')}) {
+    SCOPED_TRACE(text.substr(0, 8) + "... of " + std::to_string(text.size()));
+    PatternPtr<C> p;
+    std::string err = StderrOf([&] { p = Compile<C>(text); });
+    EXPECT_EQ(p, nullptr);
+    size_t reports = 0;
+    for (size_t at = err.find("Syntax Error"); at != std::string::npos;
+         at = err.find("Syntax Error", at + 1)) {
+      ++reports;
+    }
+    EXPECT_EQ(reports, 1u);
+  }
+  // Nesting within the bound still compiles.
+  PatternPtr<C> deep = Compile<C>(std::string(900, '(') + "a" + std::string(900, ')'));
+  ASSERT_NE(deep, nullptr);
+  EXPECT_TRUE(deep->matches(Widen<C>("a")));
 }
 
 // Narrow only: bytes from 0x80 up in the pattern and the text.

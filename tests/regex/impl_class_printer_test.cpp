@@ -2,14 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory_resource>
 #include <string>
 
 #include "regex/class_printer.h"
 
 namespace {
 
-std::map<char, bool> Set(const std::string& members) {
-  std::map<char, bool> out;
+std::pmr::map<char, bool> Set(const std::string& members) {
+  std::pmr::map<char, bool> out;
   for (char c : members) out[c] = true;
   return out;
 }

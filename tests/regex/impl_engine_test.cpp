@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <typeinfo>
@@ -228,11 +230,11 @@ void OnStackOf(size_t bytes, const std::function<void()>& body) {
 TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
   using C = TypeParam;
   const std::basic_string<C> mib(1 << 20, C('a'));
-  // Greedy repetitions recurse once per repetition; these reach the bound
-  // at every start position, so a search stops at the first one.
-  const char* const patterns[] = {".*",        "[a-z]{0,2000000}b", "a+$",    "\\w*\\d",
-                                  "(a)*",      "(?:a|b)*c",         "(a)+?$", "(?:a)*+b",
-                                  "(?>a*)b*c", "(a|b)*(a)\\2"};
+  // Group loops recurse once per iteration; these reach the bound at every
+  // start position, so a search stops at the first one.
+  const char* const patterns[] = {"(a)*",     "(?:a|b)*c",     "(a)+?$",
+                                  "(?:a)*+b", "(?>(a)*)b*c",   "(a|b)*(a)\\2",
+                                  "(?:ab?)*", "(?:a|b|c|d)*$", "((a))*"};
   for (const char* pattern : patterns) {
     SCOPED_TRACE(pattern);
     PatternPtr<C> p = Compile<C>(pattern);
@@ -248,6 +250,57 @@ TYPED_TEST(EngineInternals, DeepestAttemptFitsTheStack) {
     EXPECT_FALSE(whole);
     EXPECT_FALSE(found);
   }
+}
+
+// A class node's lookup table serves only while it holds all members:
+// members entered into vals after construction (as the parser may enter
+// them) are found, before and after the table is rebuilt, and a node whose
+// members were copied from the shared "\\d" set owns its own map.
+TYPED_TEST(EngineInternals, ClassLookupFollowsTheMemberMap) {
+  using C = TypeParam;
+  BasicNFAClassNode<C> later(false);
+  EXPECT_FALSE(later.isMember(C('q')));
+  later.vals[C('q')] = true;
+  later.vals[static_cast<C>(0xE9)] = true;
+  EXPECT_TRUE(later.isMember(C('q')));
+  EXPECT_TRUE(later.isMember(static_cast<C>(0xE9)));
+  later.indexMembers();
+  EXPECT_TRUE(later.isMember(C('q')));
+  EXPECT_FALSE(later.isMember(C('r')));
+  later.vals[C('r')] = true;
+  EXPECT_TRUE(later.isMember(C('r')));
+
+  BasicNFAClassNode<C> built(Widen<C>("zay"), true);
+  EXPECT_EQ(built.vals.size(), 3u);
+  EXPECT_TRUE(built.isMember(C('a')));
+  EXPECT_FALSE(built.isMember(C('b')));
+
+  PatternPtr<C> p = Compile<C>("\\d\\d");
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->matches(Widen<C>("42")));
+  EXPECT_FALSE(p->matches(Widen<C>("4x")));
+  PatternPtr<C> again = Compile<C>("[^\\d]\\D\\w");
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->matches(Widen<C>("ab_")));
+  EXPECT_FALSE(again->matches(Widen<C>("a1_")));
+  EXPECT_FALSE(again->matches(Widen<C>("ab-")));
+}
+
+// More groups than the matcher keeps inside itself.
+TYPED_TEST(EngineInternals, ManyGroups) {
+  using C = TypeParam;
+  PatternPtr<C> p = Compile<C>("(a)(b)(c)(d)(e)(f)(g)(h)(?:i)(?:(j)|k)(l)?");
+  ASSERT_NE(p, nullptr);
+  MatcherPtr<C> m(p->makeMatcher(Widen<C>("abcdefghij")));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(9), 9);
+  EXPECT_EQ(m->groupEnd(9), 10);
+  EXPECT_EQ(m->groupStart(10), -1);
+  EXPECT_EQ(m->groups(false).size(), 10u);
+  m->setText(Widen<C>("abcdefghikl"));
+  ASSERT_TRUE(m->matches());
+  EXPECT_EQ(m->groupStart(9), -1);
+  EXPECT_EQ(m->groupStart(10), 10);
 }
 
 struct GroupCase {
@@ -349,6 +402,15 @@ TYPED_TEST(EngineInternals, GroupSyntaxErrors) {
       {"(?<=a)?", R("(?<=a)?", 6, meta)},
       {"a|*", R("a|*", 2, meta)},
       {"(?i--i)", R("(?i--i)", 3, plain) + R("(?i--i)", 3, plain)},
+      // Every later alternative is a level of its own: each reports once
+      // more that the group is not closed, or reads one more character
+      // before it gives up.
+      {"(a|b", R("(a|b", 3, plain) + R("(a|b", 3, plain) + R("(a|b", 3, plain)},
+      {"(a|b|c", R("(a|b|c", 5, plain) + R("(a|b|c", 5, plain) + R("(a|b|c", 5, plain) +
+                     R("(a|b|c", 5, plain)},
+      {"(a|*|b)", R("(a|*|b)", 3, meta) + R("(a|*|b)", 5, plain)},
+      {"(a|b|*|c|d)", R("(a|b|*|c|d)", 5, meta) + R("(a|b|*|c|d)", 8, plain)},
+      {"x|y|*", R("x|y|*", 4, meta)},
   };
   for (const ErrorCase& e : cases) {
     SCOPED_TRACE(e.pattern);
@@ -393,6 +455,150 @@ TEST(NarrowPrint, DumpsOneLinePerNode) {
             "      13NFAAcceptNode\n"
             "  10NFAEndNode\n");
 }
+
+// Every node kind's line, byte for byte: alternation (with the rest of the
+// pattern under each branch, and an alternative that goes on after its own
+// group), look-ahead, look-behind, the group loop's three type words, back
+// reference, a case-insensitive class (no line of its own) and the quotes.
+TEST(NarrowPrint, DumpsEveryNodeKind) {
+  struct Case {
+    const char* pattern;
+    const char* dump;
+  };
+  const Case cases[] = {
+      {"(?:(a|b)c|x)d",
+       "Pattern((?:(a|b)c|x)d):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  9NFAOrNode\n"
+       "    one\n"
+       "      16NFAGroupHeadNode(gi=-1)\n"
+       "      9NFAOrNode\n"
+       "        one\n"
+       "          16NFAGroupHeadNode(gi=1)\n"
+       "          11NFACharNode(0x61)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=1)\n"
+       "          11NFACharNode(0x63)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=-1)\n"
+       "          11NFACharNode(0x64)\n"
+       "          10NFAEndNode\n"
+       "        two\n"
+       "          16NFAGroupHeadNode(gi=1)\n"
+       "          11NFACharNode(0x62)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=1)\n"
+       "          11NFACharNode(0x63)\n"
+       "          13NFAAcceptNode\n"
+       "          13NFAAcceptNode\n"
+       "          16NFAGroupTailNode(gi=-1)\n"
+       "          11NFACharNode(0x64)\n"
+       "          10NFAEndNode\n"
+       "    two\n"
+       "      16NFAGroupHeadNode(gi=-1)\n"
+       "      11NFACharNode(0x78)\n"
+       "      13NFAAcceptNode\n"
+       "      13NFAAcceptNode\n"
+       "      16NFAGroupTailNode(gi=-1)\n"
+       "      11NFACharNode(0x64)\n"
+       "      10NFAEndNode\n"},
+      {"(?=a)b",
+       "Pattern((?=a)b):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  16NFALookAheadNode(pos=true)\n"
+       "    15NFASubStartNode\n"
+       "    11NFACharNode(0x61)\n"
+       "    13NFAAcceptNode\n"
+       "  11NFACharNode(0x62)\n"
+       "  10NFAEndNode\n"},
+      {"(?<!ab)c",
+       "Pattern((?<!ab)c):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  17NFALookBehindNode(str=ab, pos=false)\n"
+       "  11NFACharNode(0x63)\n"
+       "  10NFAEndNode\n"},
+      {"(a)*(b)+?(?:c){1,2}+",
+       "Pattern((a)*(b)+?(?:c){1,2}+):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  24NFAGroupLoopPrologueNode(gi=1)\n"
+       "  16NFAGroupLoopNode(gi=1, min=0, max=2147483647, type=greedy)\n"
+       "  24NFAGroupLoopPrologueNode(gi=2)\n"
+       "  16NFAGroupLoopNode(gi=2, min=1, max=2147483647, type=reluctant)\n"
+       "  24NFAGroupLoopPrologueNode(gi=-1)\n"
+       "  16NFAGroupLoopNode(gi=-1, min=1, max=2, type=possessive)\n"
+       "  10NFAEndNode\n"},
+      {"(a)\\1",
+       "Pattern((a)\\1):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  16NFAGroupHeadNode(gi=1)\n"
+       "  11NFACharNode(0x61)\n"
+       "  16NFAGroupTailNode(gi=1)\n"
+       "  16NFAReferenceNode(gi=1)\n"
+       "  10NFAEndNode\n"},
+      {"(?i)[a-c]d",
+       "Pattern((?i)[a-c]d):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  17NFALookBehindNode(str=, pos=true)\n"
+       "  13NFACICharNode(0x64)\n"
+       "  10NFAEndNode\n"},
+      {"\\Qa.b\\E(?i)\\Qx\\E",
+       "Pattern(\\Qa.b\\E(?i)\\Qx\\E):\n"
+       "  12NFAStartNode\n"
+       "  15NFASubStartNode\n"
+       "  12NFAQuoteNode(a.b)\n"
+       "  17NFALookBehindNode(str=, pos=true)\n"
+       "  14NFACIQuoteNode(x)\n"
+       "  10NFAEndNode\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    PatternPtr<char> p = Compile<char>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    testing::internal::CaptureStdout();
+    p->print();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.dump);
+  }
+}
+
+#if defined(__GXX_ABI_VERSION)
+// The narrow node's virtual operations in their order: the destructor,
+// collectNodes, match, dump, isGroupHead, isStartOfInput, and the greedy
+// quantifier's matchGreedy after them. Under the Itanium ABI a pointer to a
+// virtual member holds one more than the operation's offset in the table.
+template <class F>
+std::ptrdiff_t SlotOf(F member) {
+  struct Representation {
+    std::ptrdiff_t ptr;
+    std::ptrdiff_t adjust;
+  } r;
+  static_assert(sizeof(member) == sizeof(r), "Itanium member pointers");
+  std::memcpy(&r, &member, sizeof(r));
+  return (r.ptr - 1) / static_cast<std::ptrdiff_t>(sizeof(void*));
+}
+
+TEST(NarrowNodeOperations, DumpStandsBetweenMatchAndIsGroupHead) {
+  // Slots 0 and 1 are the two forms of the virtual destructor.
+  EXPECT_EQ(SlotOf(&NFANode::collectNodes), 2);
+  EXPECT_EQ(SlotOf(&NFANode::match), 3);
+  EXPECT_EQ(SlotOf(&NFANode::dump), 4);
+  EXPECT_EQ(SlotOf(&NFANode::isGroupHead), 5);
+  EXPECT_EQ(SlotOf(&NFANode::isStartOfInput), 6);
+  EXPECT_EQ(SlotOf(&NFAGreedyQuantifierNode::matchGreedy), 7);
+  // The wide node has no dump: isGroupHead follows match.
+  EXPECT_EQ(SlotOf(&NFAUNode::match), 3);
+  EXPECT_EQ(SlotOf(&NFAUNode::isGroupHead), 4);
+  EXPECT_EQ(SlotOf(&NFAGreedyQuantifierUNode::matchGreedy), 6);
+}
+#endif
 
 }  // namespace
 }  // namespace zrn_regex_test

@@ -291,6 +291,14 @@ TYPED_TEST(MatchTable, WholeText) {
       {R"([\P{Alpha}])", 0, "1", true},
       {R"([\P{Alpha}])", 0, "a", false},
 
+      // Nested alternation: every alternative goes on after its group.
+      {"(?:(a|b)c*|x)c", 0, "acc", true},
+      {"(?:(a|b)\\d*|x)1", 0, "a21", true},
+      {"(a|b)c*?|x", 0, "acc", true},
+      {"x|(a|b).*?", 0, "abc", true},
+      {"(?:(?:a|b)(?:c|d)*|x)d", 0, "bcdd", true},
+      {"(?:(?:a|b)(?:c|d)*|x)d", 0, "bcdc", false},
+
       // Quantifiers on atoms.
       {"a{}", 0, "", true},
       {"a{}", 0, "a", false},
@@ -416,6 +424,16 @@ TYPED_TEST(MatchTable, FirstSearch) {
       {"ab", LT | IC, "zzABzz", 2, 4},
       {"a.b", LT, "axba.b", 3, 6},
       {R"(\Qabc\E)", IC, "xab", -1, -1},
+
+      // A backtrack into an alternative that holds a nested alternation
+      // still reaches what follows the group.
+      {"(?:(a|b)c*|x)c", 0, "zaccz", 1, 4},
+      {"x|(a|b).*?", 0, "zabc", 1, 2},
+      {"(?:(?:a|b)\\d*|x)1", 0, "-b221-", 1, 5},
+      // ...while a later one of three matches to its own end first, at
+      // every start position.
+      {"(?:x|a*|c)ab", 0, "aab", -1, -1},
+      {"(?:x|a*|c)ab", 0, "aaxab", 2, 5},
   };
   for (const SearchCase& c : cases) {
     SCOPED_TRACE(Describe(c.pattern, c.flags, c.text));
