@@ -78,16 +78,6 @@ int CBaseCmp::Run() {
   return result;
 }
 
-namespace {
-
-// A record field as text, never reading past its end.
-template <size_t N>
-std::string FieldText(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
-}  // namespace
-
 std::wstring CBaseCmp::GetAdapterId(int index) {
   if (index < 0 || static_cast<size_t>(index) >= m_adapterList.m_records.size()) {
     return std::wstring();

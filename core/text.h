@@ -8,7 +8,15 @@
 #ifndef ZRN_CORE_TEXT_H_
 #define ZRN_CORE_TEXT_H_
 
+#include <cstring>
 #include <string>
+
+// The text of a fixed-size record field, read up to its first NUL and never
+// past the field's end, even when the field holds no NUL.
+template <size_t N>
+[[nodiscard]] std::string FieldText(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
 
 // Decodes the NUL-terminated text with mbstowcs. When a byte does not decode,
 // the result is what was decoded before it. A null pointer gives "".
