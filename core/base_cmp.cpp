@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
-#include <cstring>
 #include <cwchar>
 
+#include "core/run_codes.h"
 #include "core/text.h"
 
 CBaseCmp::CBaseCmp() {
@@ -53,24 +53,24 @@ int CBaseCmp::Run() {
   m_log.Log("Loading references...");
   if (!m_referenceSet.Load()) {
     m_log.Log("FAILED!\n");
-    return 7;
+    return kExitFailure;
   }
   m_log.Log("done.\n").Log("Performing discovery...\n");
   DetectOS();
-  if (!Discover()) return 7;
+  if (!Discover()) return kExitFailure;
   if (m_discover) {
     m_log.Log("Generating self-discovery XML...");
     if (!WriteDiscoveryXml()) m_log.Log("FAILED!\n");
     m_log.Log("done.\n");
-    return 3;
+    return kExitNothingDone;
   }
   if (SummarizeActions() != 1 && !m_force) {
     m_log.Log("NOTICE : No operation was done.\n");
-    return 3;
+    return kExitNothingDone;
   }
   if (!HasDevices()) {
     m_log.Log("ERROR! : No supported hardware was found.\n");
-    return 3;
+    return kExitNothingDone;
   }
   m_log.Log("Performing flash -- DO NOT INTERRUPT!\n");
   const int result = Flash();

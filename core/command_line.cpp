@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "core/base_cmp.h"
+#include "core/run_codes.h"
 
 namespace {
 
@@ -25,18 +26,18 @@ int CBaseCmp::ParseCommandLine(int argc, const char* const* argv) {
       m_force = true;
     } else if (IsOneOf(arg, {"/h", "-h"})) {
       Usage();
-      return 2;
+      return kParseHelp;
     } else if (IsOneOf(arg, {"/d", "-d"})) {
       m_discover = true;
       if (i + 1 >= argc || argv[i + 1] == nullptr) {
         Usage();
-        return 0;
+        return kParseFailed;
       }
       // The path is not consumed: it is examined as an argument in its turn.
       m_outputPath = argv[i + 1];
     }
   }
-  return 1;
+  return kParseRun;
 }
 
 void CBaseCmp::Usage() {

@@ -17,8 +17,15 @@ void CLog::SetSilent(bool silent) { m_silent = silent; }
 CLog& CLog::Log(const std::string& text) {
   if (!m_silent) std::cout << text;
   std::ofstream file(m_path, std::ios::out | std::ios::app);
-  if (!file.is_open()) std::cout << "ERROR : Unable to write to log file" << std::endl;
-  file << text;
+  bool written = file.is_open();
+  if (written) {
+    // The stream buffers: a full file system shows only when the text is
+    // flushed on close, so both the write and the close are checked.
+    file << text;
+    file.close();
+    written = !file.fail();
+  }
+  if (!written) std::cout << "ERROR : Unable to write to log file" << std::endl;
   return *this;
 }
 

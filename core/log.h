@@ -22,8 +22,9 @@ class CLog {
   void SetSilent(bool silent);
 
   // Writes the text to the console unless silent, then appends it to the log
-  // file. When the file cannot be opened, prints "ERROR : Unable to write to
-  // log file" and a newline on standard output, even while silent.
+  // file. When the file cannot be opened, written or closed (a full /var),
+  // prints "ERROR : Unable to write to log file" and a newline on standard
+  // output, even while silent.
   CLog& Log(const std::string& text);
   // The same for the value's decimal text.
   CLog& Log(int value);

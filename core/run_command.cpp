@@ -1,5 +1,7 @@
 #include "core/run_command.h"
 
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,3 +23,9 @@ std::string ReadStream(FILE* stream) {
 }
 
 int RunShell(const std::string& command) { return std::system(command.c_str()); }
+
+int ToolExitCode(int status) {
+  if (status == -1) return 255;
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return (status >> 8) & 0xff;
+}

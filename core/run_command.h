@@ -20,4 +20,10 @@
 // status; bits 8 to 15 hold the command's exit code.
 int RunShell(const std::string& command);
 
+// The exit code in a status from RunShell: bits 8 to 15 when the command
+// exited; 128 plus the signal number when a signal ended it (as shells report
+// it), so a killed command never reads as a success; 255 for -1, the status
+// of a shell that could not be started.
+[[nodiscard]] int ToolExitCode(int status);
+
 #endif  // ZRN_CORE_RUN_COMMAND_H_

@@ -11,13 +11,6 @@
 #include <cstring>
 #include <string>
 
-// The text of a fixed-size record field, read up to its first NUL and never
-// past the field's end, even when the field holds no NUL.
-template <size_t N>
-[[nodiscard]] std::string FieldText(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
 // Decodes the NUL-terminated text with mbstowcs. When a byte does not decode,
 // the result is what was decoded before it. A null pointer gives "".
 [[nodiscard]] std::wstring ToWide(const char* text);
@@ -28,5 +21,12 @@ template <size_t N>
 
 // Each wide character becomes one byte: its low 8 bits.
 [[nodiscard]] std::string NarrowBytes(const std::wstring& text);
+
+// A fixed-width record field as text: up to its first NUL, or its whole
+// width when it holds none, so a record never reads past its field.
+template <size_t N>
+[[nodiscard]] std::string FieldText(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
 
 #endif  // ZRN_CORE_TEXT_H_

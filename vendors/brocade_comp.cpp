@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "core/run_command.h"
+#include "core/compare_versions.h"
+#include "core/flash_engine.h"
+#include "core/run_codes.h"
 #include "core/text.h"
 #include "regex/pattern.h"
-#include "vendors/flash_engine.h"
-#include "vendors/version_action.h"
 
 namespace BrocadeComp {
 
@@ -37,7 +37,7 @@ void CComponent::DiscoverDevices() {
     item.type = L"Boot BIOS ROM";
     item.version = reference.bios;
     item.active_version = NormalizeVersion(ToWide(FieldText(record.OptionROMVersion).c_str()));
-    item.action = ActionFor(CompareVersions(item.version, item.active_version));
+    item.action = PlannedAction(CompareVersions(item.version, item.active_version));
     item.duration = reference.duration;
     item.shared = L"no";
     device.fw_items.push_back(item);
@@ -50,13 +50,10 @@ int CComponent::Flash() {
   command += "bfa_boot_fw";
   command += " -a";
   if (m_force) command += " force";
-  m_log.Log("Executing flash engine: ").Log(command).Log("\n");
-  command += kToolOutputToLog;
-  // Executable for everyone, writable only by its owner: root runs it.
-  RunShell("chmod 755 ./bcu");
-  return ResultForToolCode(RunFlashEngine(m_log, command));
+  const std::string run = command + " " + kLogRedirection;
+  return ExitCodeFor(RunFlashEngine(m_log, command, run, "./bcu"));
 }
 
-int ResultForToolCode(int code) { return code == 0 ? 1 : 7; }
+int ExitCodeFor(int toolCode) { return toolCode == 0 ? kExitFlashed : kExitFailure; }
 
 }  // namespace BrocadeComp

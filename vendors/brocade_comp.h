@@ -33,8 +33,8 @@ class CComponent : public CBaseCmp {
   int Flash() override;
 };
 
-// The run's result for a "./bcu" exit code: 1 for 0, 7 for anything else.
-[[nodiscard]] int ResultForToolCode(int code);
+// The run's exit code for a "./bcu" exit code: 1 for 0, 7 for anything else.
+[[nodiscard]] int ExitCodeFor(int toolCode);
 
 }  // namespace BrocadeComp
 

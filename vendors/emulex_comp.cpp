@@ -4,11 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "core/compare_versions.h"
+#include "core/flash_engine.h"
+#include "core/run_codes.h"
 #include "core/run_command.h"
 #include "core/text.h"
 #include "regex/pattern.h"
-#include "vendors/flash_engine.h"
-#include "vendors/version_action.h"
 
 namespace EmulexComp {
 
@@ -103,7 +104,7 @@ bool CComponent::Discover() {
       fw.active_version.erase(std::remove(fw.active_version.begin(), fw.active_version.end(), L'.'),
                               fw.active_version.end());
     }
-    fw.action = ActionFor(CompareVersions(fw.version, fw.active_version));
+    fw.action = PlannedAction(CompareVersions(fw.version, fw.active_version));
     fw.duration = reference.duration;
     fw.shared = L"no";
     device.fw_items.push_back(fw);
@@ -112,7 +113,7 @@ bool CComponent::Discover() {
     bios.type = L"Boot BIOS ROM";
     bios.version = reference.bios;
     if (!oce) bios.active_version = ToWide(boot.c_str());
-    bios.action = ActionFor(CompareVersions(bios.version, bios.active_version));
+    bios.action = PlannedAction(CompareVersions(bios.version, bios.active_version));
     bios.duration = reference.duration;
     device.fw_items.push_back(bios);
 
@@ -122,20 +123,20 @@ bool CComponent::Discover() {
 }
 
 int CComponent::Flash() {
-  // Two blanks between the script and its option; the logged text includes
-  // the redirection.
+  // Two blanks between the script and its option, one before the
+  // redirection; the logged text includes the redirection. The script was
+  // made executable by PrepareKit.
   std::string command = std::string(kScript) + " ";
-  command += m_force ? " /f" : " /update";
-  command += kToolOutputToLog;
-  m_log.Log("Executing flash engine: ").Log(command).Log("\n");
-  return ResultForToolCode(RunFlashEngine(m_log, command));
+  command += m_force ? " /f " : " /update ";
+  command += kLogRedirection;
+  return ExitCodeFor(RunFlashEngine(m_log, command, command, ""));
 }
 
-int ResultForToolCode(int code) {
-  if (code == 0) return 1;
-  if (code == 1) return 3;
-  if (code >= 2 && code <= 6) return 7;
-  return code;
+int ExitCodeFor(int toolCode) {
+  if (toolCode == 0) return kExitFlashed;
+  if (toolCode == 1) return kExitNothingDone;
+  if (toolCode >= 2 && toolCode <= 6) return kExitFailure;
+  return toolCode;
 }
 
 }  // namespace EmulexComp

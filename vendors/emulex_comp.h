@@ -33,7 +33,7 @@ class CComponent : public CBaseCmp {
   // its script executable and copies the package's images into it. Always 0.
   int PrepareKit() override;
   // Runs the kit's script with " /update" (" /f" when forced) once and maps
-  // its exit code by ResultForToolCode.
+  // its exit code by ExitCodeFor.
   int Flash() override;
 
   // Pads the text in place with leading "0" characters to four characters
@@ -41,9 +41,9 @@ class CComponent : public CBaseCmp {
   static std::string PadHex4(std::string& text);
 };
 
-// The run's result for an "elxflash.sh" exit code: 0 gives 1, 1 gives 3,
+// The run's exit code for an "elxflash.sh" exit code: 0 gives 1, 1 gives 3,
 // 2 to 6 give 7, and every other code passes through.
-[[nodiscard]] int ResultForToolCode(int code);
+[[nodiscard]] int ExitCodeFor(int toolCode);
 
 }  // namespace EmulexComp
 

@@ -1,8 +1,12 @@
 #include "tests/core/core_test_support.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,6 +63,34 @@ void CoreTest::TearDown() {
     EXPECT_EQ(chdir(previous_.c_str()), 0);
   }
   if (!dir_.empty()) std::filesystem::remove_all(dir_);
+}
+
+FullLogFileSystem::FullLogFileSystem() {
+  std::filesystem::create_directories("/var/zrn");
+  if (mount("tmpfs", "/var/zrn", "tmpfs", 0, "size=16k,mode=0755") != 0) {
+    ADD_FAILURE() << "cannot mount a tmpfs on /var/zrn: " << std::strerror(errno);
+    return;
+  }
+  mounted_ = true;
+  WriteFile(kLogPath, "");
+  // Fill every block, so that the next write to the log fails.
+  const int fd = open("/var/zrn/filler", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) {
+    ADD_FAILURE() << "cannot create the filler: " << std::strerror(errno);
+    return;
+  }
+  const std::string block(4096, 'x');
+  while (write(fd, block.data(), block.size()) > 0) {
+  }
+  while (write(fd, block.data(), 1) > 0) {
+  }
+  close(fd);
+}
+
+FullLogFileSystem::~FullLogFileSystem() {
+  if (mounted_) {
+    EXPECT_EQ(umount("/var/zrn"), 0) << std::strerror(errno);
+  }
 }
 
 int TestComponent::Parse(std::initializer_list<const char*> args) {

@@ -37,6 +37,22 @@ class CoreTest : public testing::Test {
   std::string previous_;
 };
 
+// While it lives, /var/zrn is a tiny tmpfs that is full: the log file exists
+// and opens for appending, but nothing more can be written to it. Only
+// inside the tests' private /var (CoreTest checks that).
+class FullLogFileSystem {
+ public:
+  FullLogFileSystem();
+  ~FullLogFileSystem();
+  FullLogFileSystem(const FullLogFileSystem&) = delete;
+  FullLogFileSystem& operator=(const FullLogFileSystem&) = delete;
+  // False when the file system could not be set up (the test has failed).
+  bool ok() const { return mounted_; }
+
+ private:
+  bool mounted_ = false;
+};
+
 // A component with its state open to the test.
 class TestComponent : public CBaseCmp {
  public:

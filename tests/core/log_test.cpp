@@ -80,6 +80,26 @@ TEST_F(LogTest, UnwritableLogIsReportedAfterEveryMessage) {
   }
 }
 
+// The log opens but takes nothing: a full /var. Every message is still shown
+// (unless silent) and followed by the error line, as for a log that does not
+// open; an empty message writes nothing and so reports nothing.
+TEST_F(LogTest, FullFileSystemIsReportedAfterEveryMessage) {
+  CLog log;
+  FullLogFileSystem full;
+  ASSERT_TRUE(full.ok());
+  for (bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "silent" : "console");
+    log.SetSilent(silent);
+    testing::internal::CaptureStdout();
+    log.Log("Flash complete [").Log(12).Log("]\n").Log("");
+    const std::string expected =
+        silent ? std::string(kLogError) + kLogError + kLogError
+               : std::string("Flash complete [") + kLogError + "12" + kLogError + "]\n" + kLogError;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+    EXPECT_EQ(ReadFile(kLogPath), "");
+  }
+}
+
 TEST_F(LogTest, WideTextKeepsStandardOutputNarrow) {
   CLog log;
   testing::internal::CaptureStdout();

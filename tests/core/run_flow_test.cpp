@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
+#include "core/run_codes.h"
+#include "core/run_program.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
@@ -31,17 +34,48 @@ class RunFlowTest : public CoreTest {
     WriteFile("reference.xml", kReferences);
   }
 
-  // Parses `args` and runs as main would, capturing the console.
+  // Hands `args` to the component as main does, capturing the console.
   Outcome ParseAndRun(TestComponent& cmp, std::initializer_list<const char*> args) {
+    std::vector<const char*> argv(args);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    int code = cmp.Parse(args);
-    EXPECT_EQ(code, 1);
-    if (code == 1) code = cmp.Run();
+    const int code = RunProgram(cmp, static_cast<int>(argv.size()), argv.data());
     testing::internal::GetCapturedStderr();
     return {code, testing::internal::GetCapturedStdout(), ReadFile(kLogPath)};
   }
 };
+
+// Help and a rejected command line end before the run: nothing is loaded or
+// logged, and only the parse error has an exit code of its own.
+TEST_F(RunFlowTest, CommandLineOutcomesBeforeTheRun) {
+  const std::string usage =
+      "KTXXXXXX.tolux [options]\n    options\n    --------------------------\n"
+      "    /f = Force the installation\n    /s = Execute silently\n"
+      "    /d [path] = Perform self-discovery and output to [path]\n";
+  const struct {
+    std::vector<const char*> args;
+    std::string console;
+    int code;
+  } kCases[] = {
+      {{"prog", "/h"}, usage, kExitNothingDone},
+      {{"prog", "/s", "-h", "/d"}, usage, kExitNothingDone},
+      {{"prog", "/d"}, usage + "ERROR! : Failed to parse command line\n", kExitFailure},
+      {{"prog", "/s", "/d"}, usage + "ERROR! : Failed to parse command line\n", kExitFailure},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.back());
+    TestComponent cmp;
+    cmp.discover = [] {
+      ADD_FAILURE() << "the run went on after the command line";
+      return true;
+    };
+    testing::internal::CaptureStdout();
+    const int code = RunProgram(cmp, static_cast<int>(c.args.size()), c.args.data());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console);
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(ReadFile(kLogPath), "");
+  }
+}
 
 TEST_F(RunFlowTest, MissingOrBrokenReferencesFail) {
   const std::string expected = kBanner + "Loading references...FAILED!\n";
@@ -198,27 +232,35 @@ TEST_F(RunFlowTest, FlashDecisions) {
 }
 
 TEST_F(RunFlowTest, UnwritableLogKeepsTheExitCode) {
-  for (bool silent : {false, true}) {
-    SCOPED_TRACE(silent ? "silent" : "console");
-    TestComponent cmp;
-    std::filesystem::remove_all("/var/zrn");
-    std::filesystem::create_directories(kLogPath);  // the log path is a directory
-    cmp.flashResult = 12;
-    cmp.discover = [&cmp] {
-      cmp.AddDevice({L"upgrade"});
-      return true;
-    };
-    const Outcome out = silent ? ParseAndRun(cmp, {"prog", "/s"}) : ParseAndRun(cmp, {"prog"});
-    EXPECT_EQ(out.code, 12);
-    const std::vector<std::string> messages = {
-        kBanner, "Loading references...", "done.\n", "Performing discovery...\n",
-        kFlash,  "Flash complete [",      "12",      "]\n"};
-    std::string expected;
-    for (const std::string& m : messages) {
-      expected += (silent ? "" : m) + "ERROR : Unable to write to log file\n";
+  for (bool full : {false, true})
+    for (bool silent : {false, true}) {
+      SCOPED_TRACE(std::string(full ? "full file system" : "log is a directory") +
+                   (silent ? ", silent" : ""));
+      TestComponent cmp;
+      std::filesystem::remove_all("/var/zrn");
+      std::unique_ptr<FullLogFileSystem> fullFs;
+      if (full) {
+        fullFs = std::make_unique<FullLogFileSystem>();
+        ASSERT_TRUE(fullFs->ok());
+      } else {
+        std::filesystem::create_directories(kLogPath);  // the log path is a directory
+      }
+      cmp.flashResult = 12;
+      cmp.discover = [&cmp] {
+        cmp.AddDevice({L"upgrade"});
+        return true;
+      };
+      const Outcome out = silent ? ParseAndRun(cmp, {"prog", "/s"}) : ParseAndRun(cmp, {"prog"});
+      EXPECT_EQ(out.code, 12);
+      const std::vector<std::string> messages = {
+          kBanner, "Loading references...", "done.\n", "Performing discovery...\n",
+          kFlash,  "Flash complete [",      "12",      "]\n"};
+      std::string expected;
+      for (const std::string& m : messages) {
+        expected += (silent ? "" : m) + "ERROR : Unable to write to log file\n";
+      }
+      EXPECT_EQ(out.console, expected);
     }
-    EXPECT_EQ(out.console, expected);
-  }
 }
 
 TEST_F(RunFlowTest, SummarizeActionsRanksUpgradeDowngradeRewrite) {

@@ -1,14 +1,14 @@
 // The tool's exit code from real wait statuses: a normal exit gives its code,
 // a tool (or shell) killed by a signal gives 128 plus the signal number, so
 // it can never read as success.
-#include "vendors/flash_engine.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "core/run_command.h"
 
 namespace {
 
