@@ -203,5 +203,51 @@ TEST_F(Emulex, FlashRunsTheScriptOnceAndMapsItsCode) {
   }
 }
 
+TEST_F(Emulex, QueryThatPrintsNothingFindsNoHardware) {
+  const std::string start = std::string(kRunStart) + "Preparing the Emulex Kit...done\n";
+  const struct {
+    Args args;
+    std::string tail;
+  } kCases[] = {
+      {{}, "NOTICE : No operation was done.\n"},
+      {{"/f"}, "ERROR! : No supported hardware was found.\n"},
+      {{"/d", "out.xml"}, "Generating self-discovery XML...done.\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.args.empty() ? "no option" : c.args[0]);
+    Scenario machine;
+    KeepOnFailure keep(machine);
+    Package(machine);
+    const RunResult r = RunKit(machine, "", "0", c.args);
+    ASSERT_TRUE(ExitedWith(r, 3));
+    // Never "WARNING! : No supported adapters found.": no adapter list is read.
+    EXPECT_EQ(r.out, start + c.tail);
+    EXPECT_EQ(machine.Log(), start + c.tail);
+    EXPECT_EQ(machine.ReadPkg("script.calls"), "/q\n");
+  }
+  Scenario machine;
+  Package(machine);
+  ASSERT_TRUE(ExitedWith(RunKit(machine, "", "0", {"/d", "out.xml"}), 3));
+  EXPECT_EQ(machine.ReadPkg("out.xml"), DiscoveryDocument("", {}));
+}
+
+// A second run in the same package directory finds the kit unpacked: the
+// archive's files replace it without a question, so a newer kit of the same
+// name is the one that runs.
+TEST_F(Emulex, SecondRunReplacesTheUnpackedKit) {
+  ASSERT_TRUE(ExitedWith(RunKit(s, kBehind, "0", {"/d", "first.xml"}), 3));
+  std::string newer = kScript;
+  newer.replace(newer.find("cat ./query.txt"), 15, "sed s/US2.01.12/US2.02.10/ ./query.txt");
+  Kit(s, newer);
+  RunOptions options;
+  options.timeout_seconds = 30;
+  const RunResult r = s.Run(kProgram, {"/d", "second.xml"}, options);
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.err, "");
+  const std::string second = s.ReadPkg("second.xml").value_or("");
+  EXPECT_NE(second.find("<active_version value=\"2.02.10\"/>"), std::string::npos) << second;
+  EXPECT_EQ(ScriptMode(), 0755);
+}
+
 }  // namespace
 }  // namespace zrn_sim
