@@ -5,8 +5,9 @@
 //
 // Vendor behaviour is reached only through the virtual operations; the base
 // versions make a component that enumerates adapters, discovers no device and
-// flashes nothing. Run outcome codes: 1 the flash tool succeeded, 3 nothing
-// was flashed, 7 failure, anything else a vendor tool code passed through.
+// flashes nothing. Run outcome codes (core/run_codes.h): 1 the flash tool
+// succeeded, 3 nothing was flashed, 7 failure, anything else a vendor tool
+// code passed through. RunProgram (core/run_program.h) is how main drives it.
 #ifndef ZRN_CORE_BASE_CMP_H_
 #define ZRN_CORE_BASE_CMP_H_
 
@@ -44,9 +45,10 @@ class CBaseCmp {
   // -1 for none.
   virtual int FindReference(std::wstring id);
 
-  // Examines every argument in order, the program name included. Returns 2
-  // after showing the usage text for "/h", 0 after showing it for a trailing
-  // "/d", otherwise 1 (run). The path after "/d" is examined in its own turn.
+  // Examines every argument in order, the program name included. Returns
+  // kParseHelp after showing the usage text for "/h", kParseFailed after
+  // showing it for a trailing "/d", otherwise kParseRun. The path after "/d"
+  // is examined in its own turn.
   [[nodiscard]] int ParseCommandLine(int argc, const char* const* argv);
   // Writes the six usage lines straight to standard output, never to the log.
   void Usage();
