@@ -2,11 +2,10 @@
 
 #include <memory>
 
-#include "core/compare_versions.h"
 #include "core/flash_engine.h"
 #include "core/run_codes.h"
-#include "core/text.h"
 #include "regex/pattern.h"
+#include "vendors/boot_rom_device.h"
 
 namespace BrocadeComp {
 
@@ -26,22 +25,9 @@ void CComponent::DiscoverDevices() {
     const std::wstring id = GetAdapterId(static_cast<int>(i));
     const int ref = FindReference(id);
     if (ref < 0) continue;
-    const ReferenceDevice& reference = m_referenceSet.devices[ref];
-    const FcHbaAdapterInfo& record = *records[i];
-
-    DiscoveredDevice device;
-    device.device_id = id;
-    device.product_id = ToWide(FieldText(record.Model).c_str());
-
-    FirmwareItem item;
-    item.type = L"Boot BIOS ROM";
-    item.version = reference.bios;
-    item.active_version = NormalizeVersion(ToWide(FieldText(record.OptionROMVersion).c_str()));
-    item.action = PlannedAction(CompareVersions(item.version, item.active_version));
-    item.duration = reference.duration;
-    item.shared = L"no";
-    device.fw_items.push_back(item);
-    m_discoveryInfo.devices.push_back(device);
+    // Recorded under the adapter's own identity text, not the reference's.
+    m_discoveryInfo.devices.push_back(
+        BootRomDevice(*this, id, m_referenceSet.devices[ref], *records[i]));
   }
 }
 
