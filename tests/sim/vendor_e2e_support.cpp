@@ -45,4 +45,14 @@ std::string FlashEnd(int code, int result) {
          std::to_string(result) + "]\n";
 }
 
+::testing::AssertionResult FlashLog(const std::optional<std::string>& log, const std::string& head,
+                                    const std::string& tail) {
+  if (log == head + tail || log == head + "Killed\n" + tail) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "log:\n"
+                                       << log.value_or("(none)") << "\nexpected:\n"
+                                       << head << tail;
+}
+
 }  // namespace zrn_sim

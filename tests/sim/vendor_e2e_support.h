@@ -4,6 +4,9 @@
 #ifndef ZRN_TESTS_SIM_VENDOR_E2E_SUPPORT_H_
 #define ZRN_TESTS_SIM_VENDOR_E2E_SUPPORT_H_
 
+#include <gtest/gtest.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,11 @@ std::string DiscoveryDocument(const std::string& type, const std::vector<XmlDevi
 
 // "Flash Engine exit code: <code>\n" then "Flash complete [<result>]\n".
 std::string FlashEnd(int code, int result);
+
+// Success when the log is `head`, then at most the shell's note on a killed
+// tool ("Killed\n"), then `tail`.
+::testing::AssertionResult FlashLog(const std::optional<std::string>& log, const std::string& head,
+                                    const std::string& tail);
 
 }  // namespace zrn_sim
 
