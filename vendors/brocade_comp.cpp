@@ -23,6 +23,10 @@ void CComponent::DiscoverDevices() {
   const auto& records = m_adapterList.m_records;
   for (size_t i = 0; i < records.size(); ++i) {
     const std::wstring id = GetAdapterId(static_cast<int>(i));
+    // An adapter whose PCI identity could not be read has an empty identity;
+    // it would match a reference row with an empty device_id and be planned
+    // (and flashed) as a device it may not be.
+    if (id.empty()) continue;
     const int ref = FindReference(id);
     if (ref < 0) continue;
     // Recorded under the adapter's own identity text, not the reference's.

@@ -26,7 +26,8 @@ class CComponent : public CBaseCmp {
   // greedy: the group starts at the last place four dotted numbers follow,
   // so its first number is one digit and of five numbers the last four stay.
   std::wstring NormalizeVersion(std::wstring version) override;
-  // One device per adapter record that a reference supports, in list order.
+  // One device per adapter record that a reference supports, in list order;
+  // an adapter without a readable identity is skipped.
   void DiscoverDevices() override;
   // Runs "./bcu boot --update bfa_boot_fw -a" (" force" when forced) once;
   // 1 when it exits with 0, 7 otherwise.

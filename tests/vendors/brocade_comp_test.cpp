@@ -87,6 +87,14 @@ TEST(BrocadeDiscoverDevices, RecordsTheAdaptersLetterCase) {
   EXPECT_EQ(cmp.m_discoveryInfo.devices[0].device_id, L"1657.001A.1657.001B");
 }
 
+TEST(BrocadeDiscoverDevices, AnUnreadableIdentityFindsNoReference) {
+  Brocade cmp;
+  cmp.m_referenceSet.devices = {Reference(L"", L"", L"", L"3.2.0.0", L"")};
+  AddRecord(cmp, "N/A", "n/a", "", "");
+  cmp.DiscoverDevices();
+  EXPECT_TRUE(cmp.m_discoveryInfo.devices.empty());
+}
+
 TEST(BrocadeDiscoverDevices, FieldsWithoutNulAreReadUpToTheirWidth) {
   Brocade cmp;
   cmp.m_referenceSet.devices = {Reference(L"1657.0013.1657.0014", L"", L"", L"3.2.0.0", L"")};
