@@ -5,9 +5,7 @@
 
 #include "hba/hba_api.h"
 
-FcHbaMRA::FcHbaMRA() {
-  m_adapterCount = HBA_LoadLibrary() != 0 ? 0 : HBA_GetNumberOfAdapters();
-}
+FcHbaMRA::FcHbaMRA() { m_adapterCount = HBA_LoadLibrary() != 0 ? 0 : HBA_GetNumberOfAdapters(); }
 
 FcHbaAdapter* FcHbaMRA::GetFirstAdapter(int* status) {
   *status = 0;

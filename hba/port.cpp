@@ -91,8 +91,13 @@ std::string FcHbaPort::SpeedText(uint32_t speedMask) {
   static const struct {
     uint32_t bit;
     const char* text;
-  } kSpeeds[] = {{0x8000, "Not Negotiated"}, {0x20, "16 GB"}, {0x4, "10 GB"}, {0x10, "8 GB"},
-                 {0x8, "4 GB"},              {0x2, "2 GB"},   {0x1, "1 GB"}};
+  } kSpeeds[] = {{0x8000, "Not Negotiated"},
+                 {0x20, "16 GB"},
+                 {0x4, "10 GB"},
+                 {0x10, "8 GB"},
+                 {0x8, "4 GB"},
+                 {0x2, "2 GB"},
+                 {0x1, "1 GB"}};
   for (const auto& speed : kSpeeds) {
     if (speedMask & speed.bit) return speed.text;
   }
@@ -101,29 +106,48 @@ std::string FcHbaPort::SpeedText(uint32_t speedMask) {
 
 std::string FcHbaPort::StateText() const {
   switch (PortState) {
-    case 2: return "Online";
-    case 3: return "Offline";
-    case 4: return "Bypassed";
-    case 5: return "Diagnostics Mode";
-    case 6: return "Link Down";
-    case 7: return "Error";
-    case 8: return "Loopback";
-    default: return "Unknown";
+    case 2:
+      return "Online";
+    case 3:
+      return "Offline";
+    case 4:
+      return "Bypassed";
+    case 5:
+      return "Diagnostics Mode";
+    case 6:
+      return "Link Down";
+    case 7:
+      return "Error";
+    case 8:
+      return "Loopback";
+    default:
+      return "Unknown";
   }
 }
 
 std::string FcHbaPort::TypeText() const {
   switch (PortType) {
-    case 2: return "Other";
-    case 3: return "Not Present";
-    case 5: return "Fabric";
-    case 6: return "Public Loop";
-    case 7: return "FL Port";
-    case 8: return "Fabric Port";
-    case 9: return "Fabric expansion port";
-    case 10: return "Generic Fabric Port";
-    case 20: return "Private Loop";
-    case 21: return "Point to Point";
-    default: return "Unknown";
+    case 2:
+      return "Other";
+    case 3:
+      return "Not Present";
+    case 5:
+      return "Fabric";
+    case 6:
+      return "Public Loop";
+    case 7:
+      return "FL Port";
+    case 8:
+      return "Fabric Port";
+    case 9:
+      return "Fabric expansion port";
+    case 10:
+      return "Generic Fabric Port";
+    case 20:
+      return "Private Loop";
+    case 21:
+      return "Point to Point";
+    default:
+      return "Unknown";
   }
 }

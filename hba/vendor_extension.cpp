@@ -130,9 +130,12 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
   struct {
     const char* symbol;
     void* address;
-  } symbols[] = {{"ZRNFC_LoadLibrary", nullptr},           {"ZRNFC_GetNumberOfAdapters", nullptr},
-                 {"ZRNFC_GetAdapterName", nullptr},        {"ZRNFC_OpenAdapter", nullptr},
-                 {"ZRNFC_GetAdapterAttributes2", nullptr}, {"ZRNFC_CloseAdapter", nullptr},
+  } symbols[] = {{"ZRNFC_LoadLibrary", nullptr},
+                 {"ZRNFC_GetNumberOfAdapters", nullptr},
+                 {"ZRNFC_GetAdapterName", nullptr},
+                 {"ZRNFC_OpenAdapter", nullptr},
+                 {"ZRNFC_GetAdapterAttributes2", nullptr},
+                 {"ZRNFC_CloseAdapter", nullptr},
                  {"ZRNFC_FreeLibrary", nullptr}};
   for (auto& entry : symbols) {
     entry.address = zrn_hba::FindSymbol(library.get(), entry.symbol);

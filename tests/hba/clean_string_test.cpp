@@ -32,9 +32,9 @@ TEST(CleanString, Table) {
       {"v1\x80\xff", "v1"},
       {"~~~", "~"},
       {"\xff", "\xff"},
-      {"a\t\tb", "a\t\tb"},       // TABs are not blanks for the collapse
-      {"a  b  c  ", "a b c"},     // trim first, then collapse
-      {"a \x80 b", "a \x80 b"},   // only trailing bytes go
+      {"a\t\tb", "a\t\tb"},      // TABs are not blanks for the collapse
+      {"a  b  c  ", "a b c"},    // trim first, then collapse
+      {"a \x80 b", "a \x80 b"},  // only trailing bytes go
       {"2.16 ~ ~ ", "2.16"},
   };
   for (const CleanCase& c : cases) {
@@ -75,9 +75,9 @@ TEST(CleanString, AttributesCleanSixFieldsOnly) {
   HBA_ADAPTERATTRIBUTES a;
   std::memset(&a, 0, sizeof a);
   const char padded[] = "X  Y ~";
-  for (char* field : {a.SerialNumber, a.ModelDescription, a.Manufacturer, a.HardwareVersion,
-                      a.OptionROMVersion, a.FirmwareVersion, a.Model, a.NodeSymbolicName,
-                      a.DriverVersion, a.DriverName}) {
+  for (char* field :
+       {a.SerialNumber, a.ModelDescription, a.Manufacturer, a.HardwareVersion, a.OptionROMVersion,
+        a.FirmwareVersion, a.Model, a.NodeSymbolicName, a.DriverVersion, a.DriverName}) {
     std::memcpy(field, padded, sizeof padded);
   }
   FcHbaAdapter::CleanAttributes(&a);

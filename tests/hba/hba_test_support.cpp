@@ -11,6 +11,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "hba/hba_api.h"
+#include "hba/vendor_extension.h"
+
 #ifndef ZRN_MGMT_STANDIN_DIR
 #define ZRN_MGMT_STANDIN_DIR ""
 #endif
@@ -66,7 +69,9 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 void CopyFile(const std::string& path, const std::string& source) {
   fs::create_directories(fs::path(path).parent_path());
-  fs::copy_file(source, path, fs::copy_options::overwrite_existing);
+  // A fresh file, never the old one rewritten: a library may still be mapped.
+  RemoveTree(path);
+  fs::copy_file(source, path);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -91,5 +96,44 @@ std::string MgmtStandin(const std::string& without) {
   if (without.empty()) return dir + "/libzrn_mgmt_standin.so";
   return dir + "/libzrn_mgmt_standin_no_" + without + ".so";
 }
+
+void FcHbaMachine::SetUp() {
+  RemoveTree("/etc/hba.conf");
+  ClearTrace();
+}
+
+void FcHbaMachine::TearDown() {
+  (void)HBA_FreeLibrary();
+  ResetExtensionEntry();
+  for (const std::string& path : installed_) {
+    RemoveTree(path);
+    RemoveTree(path + kStandinScenarioSuffix);
+  }
+  RemoveTree("/etc/hba.conf");
+  ClearTrace();
+}
+
+void FcHbaMachine::InstallLibrary(const std::string& path, const StandinLibrary& library,
+                                  bool extension) {
+  CopyFile(path, extension ? ZRN_STANDIN_EXT_LIBRARY : ZRN_STANDIN_LIBRARY);
+  WriteFile(path + kStandinScenarioSuffix, StandinScenario(library));
+  installed_.push_back(path);
+}
+
+void FcHbaMachine::InstallAdapters(const std::string& path,
+                                   const std::vector<StandinAdapter>& adapters, bool extension) {
+  StandinLibrary library;
+  library.adapters = adapters;
+  InstallLibrary(path, library, extension);
+}
+
+void FcHbaMachine::HbaConf(const std::string& text) { WriteFile("/etc/hba.conf", text); }
+
+unsigned FcHbaMachine::LoadAndCount() {
+  (void)HBA_LoadLibrary();
+  return HBA_GetNumberOfAdapters();
+}
+
+void FcHbaMachine::ClearTrace() { RemoveTree(kStandinTraceFile); }
 
 }  // namespace zrn_hba_test

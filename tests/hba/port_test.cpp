@@ -20,8 +20,14 @@ TEST(PortText, SpeedStateAndTypeTables) {
   const struct {
     uint32_t mask;
     const char* text;
-  } speeds[] = {{0x8001, "Not Negotiated"}, {0x14, "10 GB"}, {0x30, "16 GB"}, {0x18, "8 GB"},
-                {0x8, "4 GB"},              {0x3, "2 GB"},   {0x1, "1 GB"},   {0, "Unknown"},
+  } speeds[] = {{0x8001, "Not Negotiated"},
+                {0x14, "10 GB"},
+                {0x30, "16 GB"},
+                {0x18, "8 GB"},
+                {0x8, "4 GB"},
+                {0x3, "2 GB"},
+                {0x1, "1 GB"},
+                {0, "Unknown"},
                 {0x40, "Unknown"}};
   for (const auto& s : speeds) {
     EXPECT_EQ(FcHbaPort::SpeedText(s.mask), s.text) << std::hex << s.mask;
@@ -99,10 +105,10 @@ TEST(Port, StatisticsSkipUnsuppliedCounters) {
   s.LIPCount = -2;
   port.SetStatistics(s);
   EXPECT_EQ(port.GetSecondsSinceLastReset(), 1000);
-  EXPECT_EQ(port.GetTxFrames(), 2);         // kept from the sample
-  EXPECT_EQ(port.GetTxWords(), 0);          // taken
-  EXPECT_EQ(port.GetLIPCount(), -2);        // only -1 means "not supplied"
-  EXPECT_EQ(port.GetInvalidCRCCount(), 15); // kept from the sample
+  EXPECT_EQ(port.GetTxFrames(), 2);          // kept from the sample
+  EXPECT_EQ(port.GetTxWords(), 0);           // taken
+  EXPECT_EQ(port.GetLIPCount(), -2);         // only -1 means "not supplied"
+  EXPECT_EQ(port.GetInvalidCRCCount(), 15);  // kept from the sample
 
   FcHbaPort fresh;
   HBA_PORTSTATISTICS none;

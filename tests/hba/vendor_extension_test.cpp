@@ -141,9 +141,9 @@ TEST_F(VendorExtension, DirectWithoutAnyLibraryNamesTheVendor) {
 // A missing symbol is found before anything is called; the library is
 // closed once and never told to free itself.
 TEST_F(VendorExtension, DirectChecksEverySymbolFirst) {
-  const char* const symbols[] = {"LoadLibrary",           "GetNumberOfAdapters", "GetAdapterName",
-                                 "OpenAdapter",           "GetAdapterAttributes2",
-                                 "CloseAdapter",          "FreeLibrary"};
+  const char* const symbols[] = {"LoadLibrary", "GetNumberOfAdapters",   "GetAdapterName",
+                                 "OpenAdapter", "GetAdapterAttributes2", "CloseAdapter",
+                                 "FreeLibrary"};
   const std::string lib = "/usr/lib/libemsdm.so";
   for (const char* symbol : symbols) {
     SCOPED_TRACE(symbol);
@@ -270,8 +270,8 @@ TEST_F(BoundExtension, ReadsThroughTheSavedEntry) {
 
   Outputs other;
   std::snprintf(other.message, sizeof other.message, "before");
-  EXPECT_EQ(ReadExtendedAttributes(kTarget, &other.ids, &other.bus, &other.function,
-                                   &other.domain, other.message, sizeof other.message, 0x30100),
+  EXPECT_EQ(ReadExtendedAttributes(kTarget, &other.ids, &other.bus, &other.function, &other.domain,
+                                   other.message, sizeof other.message, 0x30100),
             0);
   EXPECT_EQ(other.ids, 0xdeadbeefu);
   EXPECT_STREQ(other.message, "before");
@@ -290,7 +290,8 @@ TEST_F(BoundExtension, ReadsThroughTheSavedEntry) {
   EXPECT_EQ(ReadExtendedAttributes(kTarget, &failed.ids, &failed.bus, &failed.function,
                                    &failed.domain, failed.message, sizeof failed.message, 0x30999),
             -3);
-  EXPECT_STREQ(failed.message, "fail to read adapter attribs: handle used is 0x999: retStatus is 0x3");
+  EXPECT_STREQ(failed.message,
+               "fail to read adapter attribs: handle used is 0x999: retStatus is 0x3");
 
   // Once the libraries are freed the entry point is forgotten.
   ResetExtensionEntry();
