@@ -74,6 +74,7 @@ bool CComponent::Discover() {
     std::unique_ptr<Matcher> matcher(pattern->makeMatcher(line));
     if (!matcher->matches()) continue;
     std::vector<std::string> g = matcher->groups(false);
+    if (g.size() != 7) continue;  // the pattern has seven groups
     const std::string& name = g[0];
     const std::string identity =
         PadHex4(g[2]) + "." + PadHex4(g[1]) + "." + PadHex4(g[4]) + "." + PadHex4(g[3]);
