@@ -106,6 +106,7 @@ TEST_F(Brocade, SelfDiscoveryNormalisesOptionRomTextsAndKeepsTheAdaptersIdentity
           "0");
   const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.err, "");
   const std::string console = std::string(kRunStart) + "Generating self-discovery XML...done.\n";
   EXPECT_EQ(r.out, console);
   EXPECT_EQ(s.Log(), console);

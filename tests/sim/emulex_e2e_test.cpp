@@ -134,6 +134,7 @@ TEST_F(Emulex, SelfDiscoveryRecordsEveryReportedAdapterThatThePackageSupports) {
       Line("LPe16002", "e200", "10df", "e201", "10df", "UX2.01.03", "UB5.10.1") + "\n" + kBehind;
   const RunResult r = RunKit(s, query, "0", {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.err, "");
   const std::string console = std::string(kRunStart) +
                               "Preparing the Emulex Kit...done\n"
                               "Generating self-discovery XML...done.\n";
