@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program (without sanitizers) into
-# build-demo/, and runs its main job, "/d discovery.xml", on the simulated
-# machine laid out from tools/demo/ (a package directory with reference.xml,
-# an /etc/hba.conf and a Red Hat release file). Prints the console output,
-# the exit code, the component log and the self-discovery file it wrote.
+# build-demo/, and runs its main job twice on the simulated machine laid out
+# from tools/demo/: two QLogic adapters reported by the stand-in FC-HBA and
+# management libraries (built here) and a fake sysfs, one adapter behind the
+# package's boot BIOS and one current, a Red Hat release file, and a package
+# directory with reference.xml and a stand-in ./tarvqlafwupdate.
+#   1. "/d discovery.xml": the planned devices, written to the file.
+#   2. no options: the upgrade is pending, so the flash tool runs once.
+# Each run prints its console output, its exit code and the component log;
+# the first also the self-discovery file.
 # Needs root: the program runs in a private mount namespace, so the host's
 # own /etc, /usr, /var and /sys are never touched.
 set -euo pipefail
@@ -16,14 +21,23 @@ fi
 build="$top/build-demo"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRN_SANITIZE=OFF \
   -DZRN_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target KTXXXXXX.tolux zrn-sim >/dev/null
+cmake --build "$build" -j "$(nproc)" \
+  --target KTXXXXXX.tolux zrn-sim fchba_standin zrn_mgmt_standin >/dev/null
 program="$build/core/KTXXXXXX.tolux"
+libraries=(--copy "/usr/lib64/libfchba_ql.so=$build/tests/standin/libfchba_standin.so"
+  --copy "/usr/lib/libqlsdm.so=$build/tests/standin/mgmt/libzrn_mgmt_standin.so")
+run() {
+  set +e
+  "$build/tests/sim/zrn-sim" "${libraries[@]}" "$@"
+  code=$?
+  set -e
+  # zrn-sim passes the program's exit code through; 125 means the machine
+  # could not be set up, 124 a run that timed out.
+  if [ "$code" -eq 125 ] || [ "$code" -eq 124 ]; then exit "$code"; fi
+}
 echo "Running: KTXXXXXX.tolux /d discovery.xml  (simulated machine: tools/demo/)"
-set +e
-"$build/tests/sim/zrn-sim" --show discovery.xml "$top/tools/demo" "$program" /d discovery.xml
-code=$?
-set -e
-# zrn-sim passes the program's exit code through; 125 means the machine
-# could not be set up, 124 a run that timed out.
-if [ "$code" -eq 125 ] || [ "$code" -eq 124 ]; then exit "$code"; fi
+run --show discovery.xml "$top/tools/demo" "$program" /d discovery.xml
+echo
+echo "Running: KTXXXXXX.tolux  (the same machine: the pending upgrade is flashed)"
+run "$top/tools/demo" "$program"
 exit 0

@@ -10,10 +10,6 @@
 #include "tests/sim/scenario.h"
 #include "tests/sim/sim_test.h"
 
-#ifndef ZRN_PROGRAM
-#define ZRN_PROGRAM ""
-#endif
-
 namespace zrn_sim {
 namespace {
 
@@ -73,10 +69,6 @@ const char kReferenceWithDoctype[] = R"(<?xml version="1.0"?>
 
 class Program : public ScenarioTest {
  protected:
-  void SetUp() override {
-    ScenarioTest::SetUp();
-    if (kProgram.empty()) GTEST_SKIP() << "the program KTXXXXXX.tolux is not part of this build";
-  }
   RunResult Run(const std::vector<std::string>& args, const RunOptions& options = RunOptions()) {
     return s.Run(kProgram, args, options);
   }

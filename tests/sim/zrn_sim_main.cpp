@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/sim/scenario.h"
@@ -21,10 +22,12 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zrn-sim [--keep] [--timeout SECONDS] [--show PATH]... SCENARIO_DIR PROGRAM "
-    "[ARG...]\n"
-    "  --show PATH   also print this file after the run: an absolute path on the\n"
-    "                simulated machine, or a path in the package directory\n";
+    "usage: zrn-sim [--keep] [--timeout SECONDS] [--copy PATH=FILE]... [--show PATH]...\n"
+    "               SCENARIO_DIR PROGRAM [ARG...]\n"
+    "  --copy PATH=FILE  also put a copy of FILE (a stand-in library built next to\n"
+    "                    the tests) at PATH on the simulated machine\n"
+    "  --show PATH       also print this file after the run: an absolute path on the\n"
+    "                    simulated machine, or a path in the package directory\n";
 
 // Prints a section: its heading, then the text, ending with a newline.
 void Section(const std::string& heading, const std::string& text) {
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
   bool keep = false;
   zrn_sim::RunOptions options;
   std::vector<std::string> shows;
+  std::vector<std::pair<std::string, std::string>> copies;  // machine path, source
   int i = 1;
   for (; i < argc; ++i) {
     std::string arg = argv[i];
@@ -49,6 +53,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zrn-sim: bad --timeout %s\n", argv[i]);
         return 125;
       }
+    } else if (arg == "--copy" && i + 1 < argc) {
+      const std::string spec = argv[++i];
+      const size_t eq = spec.find('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
+        std::fprintf(stderr, "zrn-sim: bad --copy %s (PATH=FILE)\n", spec.c_str());
+        return 125;
+      }
+      copies.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
     } else if (arg == "--show" && i + 1 < argc) {
       shows.push_back(argv[++i]);
     } else if (arg == "-h" || arg == "--help") {
@@ -69,6 +81,7 @@ int main(int argc, char** argv) {
   zrn_sim::Scenario scenario;
   if (keep) scenario.Keep();
   scenario.Import(tree);
+  for (const auto& [path, source] : copies) scenario.CopyFile(path, source);
   zrn_sim::RunResult r = scenario.Run(program, args, options);
   if (!r.setup_error.empty()) {
     std::fprintf(stderr, "zrn-sim: %s\n", r.Describe().c_str());
