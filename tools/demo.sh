@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program (without sanitizers) into
-# build-demo/, and runs its main job twice on the simulated machine laid out
-# from tools/demo/: two QLogic adapters reported by the stand-in FC-HBA and
-# management libraries (built here) and a fake sysfs, one adapter behind the
-# package's boot BIOS and one current, a Red Hat release file, and a package
-# directory with reference.xml and a stand-in ./tarvqlafwupdate.
+# Installs what is missing, builds the program (without sanitizers) and the
+# stand-in vendor libraries into build-demo/, and runs the program's main job
+# twice on the simulated machine laid out from tools/demo/: an /etc/hba.conf
+# listing a QLogic and an Emulex FC-HBA library (stand-ins, with their
+# scenarios), a stand-in Emulex management library, a sysfs tree with the
+# adapters' PCI functions, a Red Hat release file, and a package directory
+# with reference.xml and a stand-in ./tarvqlafwupdate. Of the two QLogic
+# adapters one carries an older boot BIOS than the package, one the
+# package's own; the Emulex adapter is not one the QLogic program supports.
 #   1. "/d discovery.xml": the planned devices, written to the file.
 #   2. no options: the upgrade is pending, so the flash tool runs once.
 # Each run prints its console output, its exit code and the component log;
@@ -22,10 +25,13 @@ build="$top/build-demo"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZRN_SANITIZE=OFF \
   -DZRN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" \
-  --target KTXXXXXX.tolux zrn-sim fchba_standin zrn_mgmt_standin >/dev/null
+  --target KTXXXXXX.tolux zrn-sim fchba_standin fchba_standin_ext zrn_mgmt_standin >/dev/null
 program="$build/core/KTXXXXXX.tolux"
-libraries=(--copy "/usr/lib64/libfchba_ql.so=$build/tests/standin/libfchba_standin.so"
-  --copy "/usr/lib/libqlsdm.so=$build/tests/standin/mgmt/libzrn_mgmt_standin.so")
+libraries=(
+  --copy "/usr/lib/libqlsdm.so=$build/tests/standin/libfchba_standin_ext.so"
+  --copy "/usr/lib64/libfchba_emx.so=$build/tests/standin/libfchba_standin.so"
+  --copy "/usr/lib64/libemsdm.so=$build/tests/standin/mgmt/libzrn_mgmt_standin.so"
+)
 run() {
   set +e
   "$build/tests/sim/zrn-sim" "${libraries[@]}" "$@"

@@ -56,15 +56,7 @@ long Count(const std::vector<std::string>& lines, const std::string& line) {
   return std::count(lines.begin(), lines.end(), line);
 }
 
-std::vector<std::string> MgmtTrace() {
-  std::vector<std::string> lines;
-  const std::string text = ReadFile(ZRN_MGMT_STANDIN_TRACE);
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
+std::vector<std::string> MgmtTrace() { return SplitStandinTrace(ReadFile(ZRN_MGMT_STANDIN_TRACE)); }
 
 void SysDevice(const std::string& dir, const char* vendor, const char* device,
                const char* subsystemVendor, const char* subsystemDevice) {

@@ -15,6 +15,7 @@
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
 #include "tests/standin/mgmt/mgmt_standin.h"
+#include "tests/standin/standin_sim.h"
 
 namespace zrn_sim {
 namespace {
@@ -56,6 +57,7 @@ struct QLogicAdapter {
   std::string name;  // contains "qlogic": the QLogic management library serves it
   std::string model, optionRom;
   unsigned vendor, device, subsystemVendor, subsystemDevice;
+  bool inSysfs = true;  // false: no PCI function in sysfs, so no vendor and device id
 };
 
 const QLogicAdapter kUpgrade = {
@@ -90,12 +92,11 @@ void AddQLogicAdapters(Scenario& s, const std::vector<QLogicAdapter>& adapters) 
     mgmt += line;
     char address[32];
     std::snprintf(address, sizeof address, "0000:%02x:00.0", bus);
-    s.SysPciDevice(address, a.vendor, a.device, a.subsystemVendor, a.subsystemDevice);
+    if (a.inSysfs)
+      s.SysPciDevice(address, a.vendor, a.device, a.subsystemVendor, a.subsystemDevice);
   }
-  s.Etc("hba.conf", "qlogic\t/usr/lib64/libfchba_ql.so\n")
-      .CopyFile("/usr/lib64/libfchba_ql.so", ZRN_STANDIN_LIBRARY)
-      .File(std::string("/usr/lib64/libfchba_ql.so") + kStandinScenarioSuffix,
-            StandinScenario(library))
+  PlaceStandin(s, "/usr/lib64/libfchba_ql.so", library)
+      .Etc("hba.conf", "qlogic\t/usr/lib64/libfchba_ql.so\n")
       .CopyFile("/usr/lib/libqlsdm.so", ZRN_MGMT_STANDIN_LIBRARY)
       .File(ZRN_MGMT_STANDIN_CONF, mgmt);
 }
@@ -185,6 +186,24 @@ TEST_F(QLogicJob, DiscoveryWritesOneDevicePerSupportedAdapter) {
           "  </devices>\n"
           "</tarv_rom_discovery>\n");
   EXPECT_EQ(s.ReadPkg("tool-args"), std::nullopt) << "a discovery run never flashes";
+}
+
+// Without its sysfs entry an adapter's identity is its subsystem part alone,
+// "1077.0241", which only the containment rule finds: the device is recorded
+// under the reference's whole device_id.
+TEST_F(QLogicJob, IdentityWithoutSysfsIsFoundByContainment) {
+  QLogicAdapter hidden = kRewrite;
+  hidden.inSysfs = false;
+  AddQLogicAdapters(s, {hidden});
+  RunResult r = Run({"/d", "discovery.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  const std::string document = s.ReadPkg("discovery.xml").value_or("");
+  EXPECT_NE(document.find(
+                "  <devices>\n" +
+                BootBiosDevice("1077.2031.1077.0241", "QLE2672", "3.28", "3.28", "rewrite", "180") +
+                "  </devices>\n"),
+            std::string::npos)
+      << document;
 }
 
 // The console shows the program's messages; the log holds the tool's own

@@ -1,6 +1,7 @@
 // zrn-sim: runs a program once on a simulated machine laid out from a
 // scenario directory (any of etc/, usr_lib/, usr_lib64/, lib/, var/, sys/,
-// pkg/), then reports what the run did: its console output, its exit code,
+// pkg/) and the built files named with --copy (e.g. stand-in libraries that
+// cannot live in a source tree), then reports what the run did: its console output, its exit code,
 // the component log and the files asked for with --show.
 //
 // The scenario directory itself is left as it is: the run works on a copy,
@@ -22,12 +23,11 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zrn-sim [--keep] [--timeout SECONDS] [--copy PATH=FILE]... [--show PATH]...\n"
+    "usage: zrn-sim [--keep] [--timeout SECONDS] [--copy MACHINE_PATH=FILE]... [--show PATH]...\n"
     "               SCENARIO_DIR PROGRAM [ARG...]\n"
-    "  --copy PATH=FILE  also put a copy of FILE (a stand-in library built next to\n"
-    "                    the tests) at PATH on the simulated machine\n"
-    "  --show PATH       also print this file after the run: an absolute path on the\n"
-    "                    simulated machine, or a path in the package directory\n";
+    "  --copy MACHINE_PATH=FILE   put a copy of FILE at MACHINE_PATH on the machine\n"
+    "  --show PATH   also print this file after the run: an absolute path on the\n"
+    "                simulated machine, or a path in the package directory\n";
 
 // Prints a section: its heading, then the text, ending with a newline.
 void Section(const std::string& heading, const std::string& text) {
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   bool keep = false;
   zrn_sim::RunOptions options;
   std::vector<std::string> shows;
-  std::vector<std::pair<std::string, std::string>> copies;  // machine path, source
+  std::vector<std::pair<std::string, std::string>> copies;
   int i = 1;
   for (; i < argc; ++i) {
     std::string arg = argv[i];
@@ -54,13 +54,13 @@ int main(int argc, char** argv) {
         return 125;
       }
     } else if (arg == "--copy" && i + 1 < argc) {
-      const std::string spec = argv[++i];
-      const size_t eq = spec.find('=');
-      if (eq == std::string::npos || eq == 0 || eq + 1 == spec.size()) {
-        std::fprintf(stderr, "zrn-sim: bad --copy %s (PATH=FILE)\n", spec.c_str());
+      const std::string copy = argv[++i];
+      const size_t equals = copy.find('=');
+      if (equals == std::string::npos || equals == 0 || equals + 1 == copy.size()) {
+        std::fprintf(stderr, "zrn-sim: bad --copy %s\n", copy.c_str());
         return 125;
       }
-      copies.emplace_back(spec.substr(0, eq), spec.substr(eq + 1));
+      copies.emplace_back(copy.substr(0, equals), copy.substr(equals + 1));
     } else if (arg == "--show" && i + 1 < argc) {
       shows.push_back(argv[++i]);
     } else if (arg == "-h" || arg == "--help") {
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   zrn_sim::Scenario scenario;
   if (keep) scenario.Keep();
   scenario.Import(tree);
-  for (const auto& [path, source] : copies) scenario.CopyFile(path, source);
+  for (const auto& copy : copies) scenario.CopyFile(copy.first, copy.second);
   zrn_sim::RunResult r = scenario.Run(program, args, options);
   if (!r.setup_error.empty()) {
     std::fprintf(stderr, "zrn-sim: %s\n", r.Describe().c_str());

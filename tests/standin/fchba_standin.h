@@ -127,7 +127,9 @@ void SetStandinText(char (&field)[N], const std::string& text) {
   for (size_t i = 0; i < N; ++i) field[i] = i < text.size() ? text[i] : '\0';
 }
 
-// The lines of the trace file (empty when there is none), without newlines.
+// The lines of a trace, without their newlines.
+std::vector<std::string> SplitStandinTrace(const std::string& text);
+// The lines of the trace file (empty when there is none).
 std::vector<std::string> ReadStandinTrace(const std::string& path = kStandinTraceFile);
 
 #endif  // ZRN_TESTS_STANDIN_FCHBA_STANDIN_H_

@@ -144,9 +144,16 @@ StandinAdapter SampleStandinAdapter(const std::string& name, uint8_t id, unsigne
   return adapter;
 }
 
-std::vector<std::string> ReadStandinTrace(const std::string& path) {
+std::vector<std::string> SplitStandinTrace(const std::string& text) {
   std::vector<std::string> lines;
-  std::ifstream in(path);
+  std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+std::vector<std::string> ReadStandinTrace(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return SplitStandinTrace(text.str());
 }
