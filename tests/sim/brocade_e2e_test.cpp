@@ -13,6 +13,7 @@
 #include "tests/sim/sim_test.h"
 #include "tests/sim/vendor_e2e_support.h"
 #include "tests/standin/fchba_standin.h"
+#include "tests/standin/standin_sim.h"
 
 #ifndef ZRN_BROCADE_PROGRAM
 #define ZRN_BROCADE_PROGRAM ""
@@ -72,9 +73,8 @@ void Machine(Scenario& s, const std::vector<Adapter>& adapters, const std::strin
     snprintf(address, sizeof address, "0000:%02zx:00.0", 5 + i);
     s.SysPciDevice(address, 0x1657, a.device, 0x1657, a.subsystem);
   }
-  s.Etc("hba.conf", std::string("brocade\t") + kLibrary + "\n")
-      .CopyFile(kLibrary, ZRN_STANDIN_EXT_LIBRARY)
-      .File(std::string(kLibrary) + kStandinScenarioSuffix, StandinScenario(library))
+  PlaceStandin(s, kLibrary, library, /*extension=*/true)
+      .Etc("hba.conf", std::string("brocade\t") + kLibrary + "\n")
       .Pkg("reference.xml", kReference)
       .Pkg("bcu", kBcu, 0644)
       .Pkg("code.txt", code);
