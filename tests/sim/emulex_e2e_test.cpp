@@ -173,31 +173,37 @@ TEST_F(Emulex, SelfDiscoveryRecordsEveryReportedAdapterThatThePackageSupports) {
 TEST_F(Emulex, FlashRunsTheScriptOnceAndMapsItsCode) {
   const struct {
     std::string code;
-    bool force;
+    Args args;
     int tool, result;
-  } kCases[] = {
-      {"0", false, 0, 1},        {"0", true, 0, 1},       {"1", false, 1, 3},
-      {"2", true, 2, 7},         {"6", false, 6, 7},      {"7", false, 7, 7},
-      {"9", false, 9, 9},        {"200", true, 200, 200}, {"255", false, 255, 255},
-      {"kill", false, 137, 137},  // a killed script has failed
-  };
+  } kCases[] =
+      {
+          {"0", {}, 0, 1},           {"0", {"/f"}, 0, 1},       {"1", {}, 1, 3},
+          {"2", {"-e"}, 2, 7},       {"6", {}, 6, 7},           {"7", {}, 7, 7},
+          {"9", {}, 9, 9},           {"200", {"/g"}, 200, 200}, {"255", {}, 255, 255},
+          {"0", {"/s", "/f"}, 0, 1},  // silent: nothing on the console, nothing passed on
+          {"kill", {}, 137, 137},     // a killed script has failed
+      };
   for (const auto& c : kCases) {
-    SCOPED_TRACE("code " + c.code + (c.force ? ", forced" : ""));
+    std::string label = "code " + c.code;
+    for (const std::string& arg : c.args) label += " " + arg;
+    SCOPED_TRACE(label);
+    const bool forced = !c.args.empty() && c.args.back() != "/s";
+    const bool silent = !c.args.empty() && c.args.front() == "/s";
     Scenario machine;
     KeepOnFailure keep(machine);
     Package(machine);
-    const RunResult r = RunKit(machine, kBehind, c.code, c.force ? Args{"/f"} : Args{});
+    const RunResult r = RunKit(machine, kBehind, c.code, c.args);
     ASSERT_TRUE(ExitedWith(r, c.result));
-    const std::string head =
-        std::string(kRunStart) + "Preparing the Emulex Kit...done\n" + kFlashStart +
-        "Executing flash engine: " + Command(c.force ? "/f" : "/update") + "\n";
-    EXPECT_EQ(r.out, head + FlashEnd(c.tool, c.result));
+    const std::string head = std::string(kRunStart) + "Preparing the Emulex Kit...done\n" +
+                             kFlashStart +
+                             "Executing flash engine: " + Command(forced ? "/f" : "/update") + "\n";
+    EXPECT_EQ(r.out, silent ? "" : head + FlashEnd(c.tool, c.result));
     // The script's own output lands in the log between the program's lines,
     // and it found the package's images in the kit.
     const std::string tool = "images: UB512.PRG US202.GRP\nto stderr\nto fd3\n";
     EXPECT_TRUE(FlashLog(machine.Log(), head + tool, FlashEnd(c.tool, c.result)));
     EXPECT_EQ(machine.ReadPkg("script.calls"),
-              std::string("/q\n") + (c.force ? "/f\n" : "/update\n"));
+              std::string("/q\n") + (forced ? "/f\n" : "/update\n"));
   }
 }
 
