@@ -3,7 +3,7 @@
 // its own extension entry, the four of the second through the Emulex
 // management library (each of those frees and reloads the FC-HBA libraries),
 // and a sysfs tree of some three hundred PCI functions that every adapter's
-// lookup searches with find, grep, cat and wc.
+// lookup searches with find, grep, cat and wc. The package is the demo's.
 //
 //   DiscoveryRun      the program's run; real time is the wall time, and
 //                     child_cpu_ms the CPU time of everything the run
@@ -38,17 +38,15 @@
 #ifndef ZRN_MGMT_STANDIN_LIBRARY
 #define ZRN_MGMT_STANDIN_LIBRARY ""
 #endif
+#ifndef ZRN_DEMO_REFERENCE
+#define ZRN_DEMO_REFERENCE ""
+#endif
 
 namespace {
 
 constexpr int kAdapters = 8;
 constexpr int kBridges = 12;
 constexpr int kFunctionsPerBridge = 24;  // 288 functions, plus bridges and adapters
-
-const char kReference[] =
-    "<?xml version=\"1.0\"?>\n<marvo_fchba_reference><devices><device>"
-    "<type value=\"FC HBA\"/><device_id value=\"1077.2532.1077.015d\"/>"
-    "<firmware value=\"5.06.05\"/></device></devices></marvo_fchba_reference>\n";
 
 struct PciFunction {
   std::string dir;  // below /sys
@@ -125,7 +123,7 @@ std::unique_ptr<zrn_sim::Scenario> Machine() {
   s->File(ZRN_MGMT_STANDIN_CONF, mgmt);
   s->Etc("hba.conf", "qlogic\t/usr/lib/libqlsdm.so\nemulex\t/usr/lib64/libfchba_emx.so\n");
   s->Etc("redhat-release", "Red Hat Enterprise Linux Server release 6.4 (Santiago)\n");
-  s->Pkg("reference.xml", kReference);
+  s->PkgCopy("reference.xml", ZRN_DEMO_REFERENCE, 0644);
   LayOutSys(s->HostPath("/sys"));
   return s;
 }

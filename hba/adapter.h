@@ -21,8 +21,8 @@
 
 class FcHbaAdapter {
  public:
-  // "Undefined" strings, zero numbers and WWN, no ports; m_index is left to
-  // the creator.
+  // "Undefined" strings, zero numbers and WWN, no ports; the creator sets
+  // m_index before Refresh.
   FcHbaAdapter();
   // Frees every loaded FC-HBA vendor library first.
   virtual ~FcHbaAdapter();
@@ -66,8 +66,10 @@ class FcHbaAdapter {
   // necessarily port 0.
   const std::vector<FcHbaPort>& GetPorts() const { return m_ports; }
 
-  // Common adapter index in the common library's adapter table.
-  uint32_t m_index;
+  // Common adapter index in the common library's adapter table. Starts at 0
+  // rather than undefined, so an adapter read before its creator set it reads
+  // a defined index.
+  uint32_t m_index = 0;
 
  private:
   // Frees every FC-HBA vendor library and forgets the saved extension entry

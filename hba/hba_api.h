@@ -117,35 +117,36 @@ struct HBA_ENTRYPOINTS {
   HBA_HANDLE (*OpenAdapterHandler)(char* name);
   void (*CloseAdapterHandler)(HBA_HANDLE handle);
   HBA_STATUS (*GetAdapterAttributesHandler)(HBA_HANDLE handle, HBA_ADAPTERATTRIBUTES* attributes);
-  HBA_STATUS (*GetAdapterPortAttributesHandler)(HBA_HANDLE handle, HBA_UINT32 portIndex,
-                                                HBA_PORTATTRIBUTES* attributes);
-  HBA_STATUS (*GetPortStatisticsHandler)(HBA_HANDLE handle, HBA_UINT32 portIndex,
-                                         HBA_PORTSTATISTICS* statistics);
-  HBA_STATUS (*GetDiscoveredPortAttributesHandler)(HBA_HANDLE handle, HBA_UINT32 portIndex,
-                                                   HBA_UINT32 discoveredPortIndex,
-                                                   HBA_PORTATTRIBUTES* attributes);
-  HBA_STATUS (*GetPortAttributesByWWNHandler)(HBA_HANDLE handle, HBA_WWN portWWN,
-                                              HBA_PORTATTRIBUTES* attributes);
-  HBA_STATUS (*SendCTPassThruHandler)(HBA_HANDLE handle, void* request, HBA_UINT32 requestSize,
-                                      void* response, HBA_UINT32 responseSize);
+  HBA_STATUS (*GetAdapterPortAttributesHandler)
+  (HBA_HANDLE handle, HBA_UINT32 portIndex, HBA_PORTATTRIBUTES* attributes);
+  HBA_STATUS (*GetPortStatisticsHandler)
+  (HBA_HANDLE handle, HBA_UINT32 portIndex, HBA_PORTSTATISTICS* statistics);
+  HBA_STATUS (*GetDiscoveredPortAttributesHandler)
+  (HBA_HANDLE handle, HBA_UINT32 portIndex, HBA_UINT32 discoveredPortIndex,
+   HBA_PORTATTRIBUTES* attributes);
+  HBA_STATUS (*GetPortAttributesByWWNHandler)
+  (HBA_HANDLE handle, HBA_WWN portWWN, HBA_PORTATTRIBUTES* attributes);
+  HBA_STATUS (*SendCTPassThruHandler)
+  (HBA_HANDLE handle, void* request, HBA_UINT32 requestSize, void* response,
+   HBA_UINT32 responseSize);
   void (*RefreshInformationHandler)(HBA_HANDLE handle);
   void (*ResetStatisticsHandler)(HBA_HANDLE handle, HBA_UINT32 portIndex);
   HBA_STATUS (*GetFcpTargetMappingHandler)(HBA_HANDLE handle, HBA_FCPTARGETMAPPING* mapping);
   HBA_STATUS (*GetFcpPersistentBindingHandler)(HBA_HANDLE handle, HBA_FCPBINDING* binding);
-  HBA_STATUS (*GetEventBufferHandler)(HBA_HANDLE handle, HBA_EVENTINFO* buffer,
-                                      HBA_UINT32* count);
+  HBA_STATUS (*GetEventBufferHandler)(HBA_HANDLE handle, HBA_EVENTINFO* buffer, HBA_UINT32* count);
   HBA_STATUS (*SetRNIDMgmtInfoHandler)(HBA_HANDLE handle, HBA_MGMTINFO* info);
   HBA_STATUS (*GetRNIDMgmtInfoHandler)(HBA_HANDLE handle, HBA_MGMTINFO* info);
-  HBA_STATUS (*SendRNIDHandler)(HBA_HANDLE handle, HBA_WWN wwn, HBA_UINT32 wwnType,
-                                void* response, HBA_UINT32* responseSize);
-  HBA_STATUS (*ScsiInquiryHandler)(HBA_HANDLE handle, HBA_WWN portWWN, HBA_UINT64 fcLUN,
-                                   HBA_UINT8 evpd, HBA_UINT32 pageCode, void* response,
-                                   HBA_UINT32 responseSize, void* sense, HBA_UINT32 senseSize);
-  HBA_STATUS (*ReportLUNsHandler)(HBA_HANDLE handle, HBA_WWN portWWN, void* response,
-                                  HBA_UINT32 responseSize, void* sense, HBA_UINT32 senseSize);
-  HBA_STATUS (*ReadCapacityHandler)(HBA_HANDLE handle, HBA_WWN portWWN, HBA_UINT64 fcLUN,
-                                    void* response, HBA_UINT32 responseSize, void* sense,
-                                    HBA_UINT32 senseSize);
+  HBA_STATUS (*SendRNIDHandler)
+  (HBA_HANDLE handle, HBA_WWN wwn, HBA_UINT32 wwnType, void* response, HBA_UINT32* responseSize);
+  HBA_STATUS (*ScsiInquiryHandler)
+  (HBA_HANDLE handle, HBA_WWN portWWN, HBA_UINT64 fcLUN, HBA_UINT8 evpd, HBA_UINT32 pageCode,
+   void* response, HBA_UINT32 responseSize, void* sense, HBA_UINT32 senseSize);
+  HBA_STATUS (*ReportLUNsHandler)
+  (HBA_HANDLE handle, HBA_WWN portWWN, void* response, HBA_UINT32 responseSize, void* sense,
+   HBA_UINT32 senseSize);
+  HBA_STATUS (*ReadCapacityHandler)
+  (HBA_HANDLE handle, HBA_WWN portWWN, HBA_UINT64 fcLUN, void* response, HBA_UINT32 responseSize,
+   void* sense, HBA_UINT32 senseSize);
 };
 
 static_assert(sizeof(HBA_ENTRYPOINTS) == 24 * sizeof(void*), "24 entry points");

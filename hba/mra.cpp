@@ -14,6 +14,7 @@ FcHbaAdapter* FcHbaMRA::GetFirstAdapter(int* status) {
 }
 
 FcHbaAdapter* FcHbaMRA::GetNextAdapter(const FcHbaAdapter* previous, int* status) {
+  if (previous == nullptr) return nullptr;
   const uint64_t index = static_cast<uint64_t>(previous->m_index) + 1;
   if (index >= m_adapterCount) return nullptr;
   return MakeAdapter(static_cast<uint32_t>(index), status);

@@ -114,6 +114,9 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
                                  uint32_t* subsystemIds, uint8_t* bus, uint8_t* function,
                                  uint8_t* domain, char* message, size_t messageSize) {
   Say(message, messageSize, "pass");
+  // The vendor writes names without being told a size: its contract is a
+  // buffer of kExtensionNameSize bytes, so a smaller one is never handed over.
+  if (name == nullptr || nameSize < kExtensionNameSize) return -1;
   const VendorLibraries& vendor = VendorOf(name);
 
   LibraryHandle library;

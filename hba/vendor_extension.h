@@ -70,7 +70,8 @@ constexpr size_t kExtensionNameSize = 1024;
 
 // Loads the vendor's management library from its three paths and walks its
 // adapters until one has `nodeWWN`; the names it reports are written into
-// `name` (which holds the adapter's name on entry and chooses the vendor).
+// `name` (which holds the adapter's name on entry and chooses the vendor;
+// at least kExtensionNameSize bytes, else -1 and nothing is loaded).
 // 0 when found, else -1 (no library) to -7 (its LoadLibrary failed). The
 // library is closed exactly once on every path.
 [[nodiscard]] int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t nameSize,

@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "hba/adapter_list.h"
+#include "hba/mra.h"
 #include "tests/hba/hba_test_support.h"
 #include "tests/standin/fchba_standin.h"
 #include "tests/standin/mgmt/mgmt_standin.h"
@@ -94,6 +96,35 @@ TEST_F(Enumerate, NoHbaConfGivesNoRecordsAndNoMessage) {
   EXPECT_TRUE(list.m_records.empty());
 }
 
+// The enumerator's statuses: 0 for a complete read, 1 for a failed step
+// (the adapter still comes), and the end of the list leaves the last status.
+TEST_F(Enumerate, EnumeratorStatuses) {
+  StandinAdapter broken = SampleStandinAdapter("Brocade-1", 2, 1);
+  broken.attributes_status = 4;
+  InstallAdapters("/usr/lib64/liba.so", {SampleStandinAdapter("Brocade-0", 1, 1), broken});
+  HbaConf("a\t/usr/lib64/liba.so\n");
+  FcHbaMRA mra;
+  EXPECT_EQ(mra.m_adapterCount, 2u);
+  int status = -1;
+  std::unique_ptr<FcHbaAdapter> first(mra.GetFirstAdapter(&status));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(first->m_index, 0u);
+  std::unique_ptr<FcHbaAdapter> second(mra.GetNextAdapter(first.get(), &status));
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(second->GetName(), "Brocade-1");
+  EXPECT_EQ(mra.GetNextAdapter(second.get(), &status), nullptr);
+  EXPECT_EQ(status, 1);
+
+  RemoveTree("/etc/hba.conf");
+  FcHbaMRA none;
+  EXPECT_EQ(none.m_adapterCount, 0u);
+  status = -1;
+  EXPECT_EQ(none.GetFirstAdapter(&status), nullptr);
+  EXPECT_EQ(status, 0);
+}
+
 // Three adapters over two libraries in common-index order; the second does
 // not open, is reported once before the third is read, and still gets its
 // record.
@@ -156,6 +187,7 @@ TEST_F(Enumerate, PciIdentityThroughTheBoundExtension) {
   q.attributes.VendorSpecificID = 0x11111111;
   q.ext_subsystem = 0x015d1077;
   q.ext_bus = 0x05;
+  q.ext_write_size = 4096;  // more than the record the program reads
   // Listed without a hyphen: the path filter would cut it there.
   InstallAdapters("/usr/lib/libqlsdm.so", {q}, /*extension=*/true);
   HbaConf("qlogic\t/usr/lib/libqlsdm.so\n");

@@ -48,13 +48,14 @@ bool Overlay(const std::string& scratch, const std::string& target, const std::s
 bool EnterPrivateMachine() {
   if (unshare(CLONE_NEWNS) != 0) return Fail("unshare");
   if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return Fail("private /");
-  // The overlays' upper and work directories live on a private /tmp, so
-  // nothing of them is left on the host.
-  if (mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0) return Fail("tmpfs over /tmp");
-  const std::string scratch = "/tmp/zrn-hba-machine";
+  // A private /var holds the overlays' upper and work directories (and the
+  // stand-ins' trace), so nothing of them reaches the host. /tmp stays as it
+  // is: the build, with the stand-in libraries, may live there.
+  if (mount("tmpfs", "/var", "tmpfs", 0, "mode=0755") != 0) return Fail("tmpfs over /var");
+  const std::string scratch = "/var/.zrn-hba-machine";
   if (mkdir(scratch.c_str(), 0755) != 0) return Fail("mkdir " + scratch);
   if (!Overlay(scratch, "/etc", "etc") || !Overlay(scratch, "/usr/lib", "usr_lib") ||
-      !Overlay(scratch, "/usr/lib64", "usr_lib64") || !Overlay(scratch, "/var", "var")) {
+      !Overlay(scratch, "/usr/lib64", "usr_lib64")) {
     return false;
   }
   if (mount("tmpfs", "/sys", "tmpfs", 0, "mode=0755") != 0) return Fail("tmpfs over /sys");

@@ -1,6 +1,6 @@
 // Helpers for the HBA layer's in-process tests. The tests run in a private
-// mount namespace (see model_test_main.cpp) where /etc, /usr/lib,
-// /usr/lib64 and /var are overlays over the host's and /sys is an empty tmpfs, so a
+// mount namespace (see model_test_main.cpp) where /etc, /usr/lib and
+// /usr/lib64 are overlays over the host's, /var and /sys are empty tmpfs, so a
 // test may write there freely; nothing reaches the host.
 #ifndef ZRN_TESTS_HBA_HBA_TEST_SUPPORT_H_
 #define ZRN_TESTS_HBA_HBA_TEST_SUPPORT_H_

@@ -1,5 +1,5 @@
 // Runs the HBA layer's in-process tests on a private machine (overlays over
-// /etc, /usr/lib, /usr/lib64 and /var, an empty /sys), because the code under test
+// /etc, /usr/lib and /usr/lib64, an empty /var and /sys), because the code under test
 // keeps its fixed paths. Listing the tests needs no namespace.
 #include <gtest/gtest.h>
 

@@ -3,8 +3,12 @@
 // stand-in management library at one of its vendor's paths and a fake sysfs
 // tree. The stand-ins' traces show what the program called, in order.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -29,21 +33,11 @@ const std::string kStart = std::string(51, '-') + "\n" +
 const std::string kXml = "Generating self-discovery XML...done.\n";
 const std::string kFailed = "MRA get returned failed status!\n";
 
-const char kReference[] = R"(<?xml version="1.0" encoding="UTF-8"?>
-<marvo_fchba_reference>
-  <devices>
-    <device>
-      <type value="FC HBA"/>
-      <device_id value="1077.2532.1077.015d"/>
-      <model value="QLE2562"/>
-      <firmware value="5.06.05"/>
-      <bios value="2.16"/>
-      <boot value="2.16"/>
-      <duration value="120"/>
-    </device>
-  </devices>
-</marvo_fchba_reference>
-)";
+// One supported device: its type names the discovery header's type.
+const char kReference[] =
+    "<?xml version=\"1.0\"?>\n<marvo_fchba_reference><devices><device>"
+    "<type value=\"FC HBA\"/><device_id value=\"1077.2532.1077.015d\"/>"
+    "<firmware value=\"5.06.05\"/></device></devices></marvo_fchba_reference>\n";
 
 // What "/d" writes when no adapter of the machine has a reference.
 const char kHeaderOnly[] =
@@ -63,6 +57,16 @@ long Count(const std::vector<std::string>& lines, const std::string& line) {
 long Where(const std::vector<std::string>& lines, const std::string& line) {
   const auto at = std::find(lines.begin(), lines.end(), line);
   return at == lines.end() ? -1 : at - lines.begin();
+}
+
+// Whether the file at `path` was read since it was last written: on a file
+// system that keeps access times (relatime), the first read after a write
+// moves the access time past the change time.
+bool ReadSinceWritten(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  return st.st_atim.tv_sec > st.st_ctim.tv_sec ||
+         (st.st_atim.tv_sec == st.st_ctim.tv_sec && st.st_atim.tv_nsec > st.st_ctim.tv_nsec);
 }
 
 class Discovery : public ScenarioTest {
@@ -129,8 +133,10 @@ TEST_F(Discovery, AFailedReadIsReportedOnceAndBeforeTheNextAdapter) {
   const auto trace = Trace();
   const std::string message = kFailed.substr(0, kFailed.size() - 1);
   EXPECT_EQ(Count(trace, message), 1);
+  // Read in common-index order: the first library's two, then the second's.
   const long failedOpen = Where(trace, "liba.so OpenAdapter Brocade-A1");
   ASSERT_GE(failedOpen, 0);
+  EXPECT_LT(Where(trace, "liba.so OpenAdapter Brocade-A0"), failedOpen);
   EXPECT_LT(failedOpen, Where(trace, message));
   EXPECT_LT(Where(trace, message), Where(trace, "libb.so OpenAdapter Brocade-B0"));
 }
@@ -156,10 +162,12 @@ TEST_F(Discovery, PciIdentityThroughTheBoundExtensionAndTheDirectRoad) {
          "adapter m0 2000001122334400 11111111 01 00 00\n"
          "adapter m1 2000001122334455 3c4d1a2b 06 00 00\n"
          "adapter m2 2000001122334466 22222222 07 00 00\n");
-  // The QLogic adapter below a bridge, with a decoy at the same bus, and the
+  // The QLogic adapter, with decoys at the same bus, and the
   // Emulex adapter at bus 6 without a "0x" in its files.
   s.Sys("devices/pci0000:00/0000:00:03.0/vendor", "0x8086\n");
-  s.SysPciDevice("0000:05:01.0", 0x8086, 0x10fb, 0x8086, 0x000c);
+  for (const char* decoy : {"0000:05:01.0", "0000:05:02.0", "0000:05:03.0", "0000:05:1f.0"}) {
+    s.SysPciDevice(decoy, 0x8086, 0x10fb, 0x8086, 0x000c);
+  }
   s.SysPciDevice("0000:05:00.0", 0x1077, 0x2532, 0x1077, 0x015d);
   for (const char* file : {"vendor", "device", "subsystem_vendor", "subsystem_device"}) {
     const std::string value = std::string(file) == "vendor"             ? "10df\n"
@@ -183,6 +191,35 @@ TEST_F(Discovery, PciIdentityThroughTheBoundExtensionAndTheDirectRoad) {
       << document;
   EXPECT_EQ(document.find("<device>", document.find("<device>") + 1), std::string::npos)
       << document;
+
+  // The sysfs lookup read the vendor and device files of the QLogic and
+  // Emulex functions only, never those of the decoys or the bridge, which
+  // their subsystem files ruled out. Access times show it, where the file
+  // system keeps them.
+  const std::string control = s.HostPath("/sys/devices/control");
+  { std::ofstream(control) << "x\n"; }
+  // Past the file system clock's tick, as the run is past the layout's.
+  usleep(50 * 1000);
+  {
+    std::ifstream in(control);
+    std::string line;
+    std::getline(in, line);
+  }
+  if (ReadSinceWritten(control)) {
+    const std::string qlogic = s.HostPath("/sys/bus/pci/devices/0000:05:00.0/");
+    const std::string emulex = s.HostPath("/sys/devices/pci0000:00/0000:00:1c.0/0000:06:00.0/");
+    EXPECT_TRUE(ReadSinceWritten(qlogic + "vendor"));
+    EXPECT_TRUE(ReadSinceWritten(qlogic + "device"));
+    EXPECT_TRUE(ReadSinceWritten(emulex + "vendor"));
+    for (const char* decoy : {"0000:05:01.0", "0000:05:02.0", "0000:05:03.0", "0000:05:1f.0"}) {
+      const std::string dir = s.HostPath(std::string("/sys/bus/pci/devices/") + decoy + "/");
+      EXPECT_FALSE(ReadSinceWritten(dir + "vendor")) << decoy;
+      EXPECT_FALSE(ReadSinceWritten(dir + "device")) << decoy;
+    }
+    EXPECT_FALSE(ReadSinceWritten(s.HostPath("/sys/devices/pci0000:00/0000:00:03.0/vendor")));
+  } else {
+    std::cerr << "access times are not kept here: the sysfs reads are not checked\n";
+  }
 
   const std::string m = "/usr/lib64/libemsdm.so ";
   EXPECT_EQ(MgmtTrace(),
