@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-pkgs=(g++ make cmake pkg-config libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev util-linux)
+pkgs=(g++ make cmake pkg-config libxml2-dev libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev util-linux zip unzip)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

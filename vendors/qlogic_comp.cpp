@@ -1,9 +1,8 @@
 #include "vendors/qlogic_comp.h"
 
-#include "core/compare_versions.h"
 #include "core/flash_engine.h"
 #include "core/run_codes.h"
-#include "core/text.h"
+#include "vendors/boot_rom_device.h"
 
 namespace QLogicComp {
 
@@ -38,21 +37,9 @@ void CComponent::DiscoverDevices() {
     const int ref = FindReference(GetAdapterId(i));
     if (ref < 0) continue;
     const ReferenceDevice& reference = m_referenceSet.devices[ref];
-    const FcHbaAdapterInfo& record = *m_adapterList.m_records[i];
-
-    DiscoveredDevice device;
-    device.device_id = reference.device_id;
-    device.product_id = ToWide(FieldText(record.Model).c_str());
-
-    FirmwareItem item;
-    item.type = L"Boot BIOS ROM";
-    item.version = reference.bios;
-    item.active_version = NormalizeVersion(ToWide(FieldText(record.OptionROMVersion).c_str()));
-    item.action = PlannedAction(CompareVersions(item.version, item.active_version));
-    item.duration = reference.duration;
-    item.shared = L"no";
-    device.fw_items.push_back(item);
-    m_discoveryInfo.devices.push_back(device);
+    // Recorded under the reference's device_id, not the adapter's identity.
+    m_discoveryInfo.devices.push_back(
+        BootRomDevice(*this, reference.device_id, reference, *m_adapterList.m_records[i]));
   }
 }
 
