@@ -11,6 +11,7 @@
 
 #include "core/base_cmp.h"
 #include "core/text.h"
+#include "core/xml_library.h"
 
 namespace {
 
@@ -75,9 +76,7 @@ bool Save(xmlDoc* doc, const std::string& path) {
 }  // namespace
 
 bool CBaseCmp::WriteDiscoveryXml() {
-  // Loading the references has cleaned the library's global state up;
-  // initialising again makes it whole for building and saving.
-  xmlInitParser();
+  XmlLibraryScope library;
   std::unique_ptr<xmlDoc, DocFree> doc(xmlNewDoc(nullptr));
   if (!doc) return false;
   xmlNode* root = xmlNewNode(nullptr, X("tarv_rom_discovery"));

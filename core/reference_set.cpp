@@ -7,6 +7,7 @@
 
 #include "core/records.h"
 #include "core/text.h"
+#include "core/xml_library.h"
 
 namespace {
 
@@ -74,12 +75,11 @@ std::wstring GetAttributeValue(xmlNode* element, const char* name) {
 bool ReferenceSet::Load() {
   struct stat info;
   if (stat(kReferenceFile, &info) != 0) return false;
-  xmlInitParser();
+  XmlLibraryScope library;
+  // Declared after the scope, so the document is freed before the library
+  // state on every return.
   std::unique_ptr<xmlDoc, DocFree> doc(xmlParseFile(kReferenceFile));
-  if (!doc) {
-    xmlCleanupParser();
-    return false;
-  }
+  if (!doc) return false;
   xmlNode* node = doc->children;
   while (node != nullptr) {
     if (IsElement(node, "marvo_fchba_reference")) {
@@ -98,7 +98,5 @@ bool ReferenceSet::Load() {
     }
     node = node->next;
   }
-  doc.reset();
-  xmlCleanupParser();
   return true;
 }
