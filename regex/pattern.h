@@ -59,7 +59,7 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
 
   // A new pattern, or null after a syntax error (already reported on
   // standard error). The caller deletes the pattern.
-  static BasicPattern* compile(const String& pattern, unsigned long flags = 0);
+  [[nodiscard]] static BasicPattern* compile(const String& pattern, unsigned long flags = 0);
   // The static forms compile afresh on every call (a bad pattern reports on
   // every call) and give false, empty results or an empty string for it.
   static bool matches(const String& pattern, const String& text, unsigned long flags = 0);
@@ -89,7 +89,7 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   ~BasicPattern();
 
   // A new matcher of this pattern for a copy of text; the caller deletes it.
-  MatcherType* makeMatcher(const String& text) const;
+  [[nodiscard]] MatcherType* makeMatcher(const String& text) const;
   bool matches(const String& text);
   std::vector<String> findAll(const String& text);
   // Segments between matches; without keepEmpty no empty segment appears and
