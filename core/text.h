@@ -8,8 +8,11 @@
 #ifndef ZRN_CORE_TEXT_H_
 #define ZRN_CORE_TEXT_H_
 
-#include <cstring>
 #include <string>
+
+// FieldText, which reads a record field up to its width, is shared with the
+// adapter layer.
+#include "hba/field_text.h"
 
 // Decodes the NUL-terminated text with mbstowcs. When a byte does not decode,
 // the result is what was decoded before it. A null pointer gives "".
@@ -21,12 +24,5 @@
 
 // Each wide character becomes one byte: its low 8 bits.
 [[nodiscard]] std::string NarrowBytes(const std::wstring& text);
-
-// A fixed-width record field as text: up to its first NUL, or its whole
-// width when it holds none, so a record never reads past its field.
-template <size_t N>
-[[nodiscard]] std::string FieldText(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
 
 #endif  // ZRN_CORE_TEXT_H_

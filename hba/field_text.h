@@ -8,7 +8,7 @@
 #include <string>
 
 template <size_t N>
-std::string FieldText(const char (&field)[N]) {
+[[nodiscard]] std::string FieldText(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
 }
 
