@@ -21,7 +21,8 @@ class CComponent : public CBaseCmp {
   ~CComponent() override = default;
 
   // Cuts the text at its first blank, then removes the first "v." left in
-  // it: "v2.10 build 5" gives "2.10".
+  // it: "v.2.10 build 5" gives "2.10"; a "v" without its dot stays, so
+  // "v2.10 build 5" gives "v2.10".
   std::wstring NormalizeVersion(std::wstring version) override;
   // The base's exact lookup (ignoring case) first; otherwise the first
   // reference whose upper-cased device_id contains the upper-cased identity.
