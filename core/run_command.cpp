@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 std::string RunCommand(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
@@ -16,9 +17,23 @@ std::string RunCommand(const std::string& command) {
 std::string ReadStream(FILE* stream) {
   std::string output;
   char chunk[128];
-  // fgets returns null both at end of file and on a read error; stopping on
-  // either keeps a failing stream from being read forever.
-  while (std::fgets(chunk, sizeof(chunk), stream) != nullptr) output += chunk;
+  // Chunks are read as fgets would read them (at most 127 bytes, ending
+  // after a newline), but by hand, so that the bytes taken from the stream
+  // are counted even when a chunk holds a NUL and adds nothing to the text.
+  size_t consumed = 0;
+  while (consumed < kMaxCommandOutputBytes) {
+    size_t n = 0;
+    int c;
+    while (n < sizeof(chunk) - 1 && (c = std::getc(stream)) != EOF) {
+      chunk[n++] = static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    // Nothing read: end of file or a read error; stopping on either keeps a
+    // failing stream from being read forever.
+    if (n == 0) break;
+    consumed += n;
+    output.append(chunk, strnlen(chunk, n));
+  }
   return output;
 }
 

@@ -12,8 +12,17 @@
 // Reading stops at end of file or at a read error, whichever comes first.
 [[nodiscard]] std::string RunCommand(const std::string& command);
 
+// Bytes of one command's output that are read at most. The tools print a few
+// lines (a release file, a line per adapter of the Emulex query), so 16 MiB
+// is far above any real output; it keeps a command that never stops printing
+// (a release file that is /dev/zero, a looping tool) from holding the run or
+// its memory. What comes past it is not read: closing the pipe ends the
+// writer with SIGPIPE.
+constexpr size_t kMaxCommandOutputBytes = size_t{16} << 20;
+
 // Everything left in the stream, read in chunks of at most 127 bytes, each
-// taken up to its first NUL. Stops at end of file or at a read error.
+// taken up to its first NUL. Stops at end of file, at a read error, or once
+// kMaxCommandOutputBytes bytes were read.
 [[nodiscard]] std::string ReadStream(FILE* stream);
 
 // Runs the command through the shell (system) and returns its raw wait

@@ -47,6 +47,19 @@ TEST(ReadStreamTest, StopsOnReadError) {
   std::fclose(dir);
 }
 
+TEST(RunCommandTest, OutputThatNeverEndsIsReadUpToTheBound) {
+  // A command that prints forever is read up to the bound and then left:
+  // closing the pipe ends it. NUL bytes count toward the bound though they
+  // add nothing to the text.
+  const std::string endless = RunCommand("yes");
+  EXPECT_EQ(endless.size(), kMaxCommandOutputBytes);
+  EXPECT_EQ(endless.substr(0, 4), "y\ny\n");
+  EXPECT_EQ(RunCommand("cat /dev/zero"), "");
+  // A NUL ends its chunk's text (the rest of that line is lost), not the
+  // reading.
+  EXPECT_EQ(RunCommand("printf 'a\\0b\\nc\\n'"), "ac\n");
+}
+
 TEST(TextTest, ToWideDecodesInTheDefaultLocale) {
   EXPECT_EQ(ToWide(""), L"");
   EXPECT_EQ(ToWide("QLE2562 v2.10"), L"QLE2562 v2.10");
