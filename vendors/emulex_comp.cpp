@@ -1,7 +1,10 @@
 #include "vendors/emulex_comp.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/compare_versions.h"
@@ -23,7 +26,91 @@ const char kAdapterLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
 
+// The kit's script as the flash command shows it; the command that runs
+// names the one kit's directory in its place.
 const char kScript[] = "./elxflashStandalone*/lx/elxflash.sh";
+
+// The package carries one kit: one archive, unpacked into one directory.
+// Every command names that directory, never a pattern for the shell to
+// expand, so no kit's script ever runs with another kit's path as its
+// argument. A kit is used only when which one is meant is certain: at most
+// one archive and, after unpacking, exactly one directory holding the
+// script. Two archives, a leftover kit of another version beside the
+// package's, or no kit at all leave nothing to use, as a missing archive
+// does: no script runs, discovery records no device (the run goes on as with
+// a kit that reports no adapter) and a flash starts nothing. Picking one of
+// several kits by its name would be a guess, and a wrong guess flashes
+// firmware the package does not carry. Without an archive, a kit unpacked
+// by an earlier run is used as it stands.
+constexpr std::string_view kKitPrefix = "elxflashStandalone";
+constexpr std::string_view kArchiveSuffix = ".zip";
+const char kKitScript[] = "/lx/elxflash.sh";
+
+// Archives and unpacked kits are counted only this far: two already make
+// the kit uncertain, and a directory crowded with such names costs no
+// memory.
+constexpr int kKitCountLimit = 2;
+
+// What the package directory holds of kits: the archives (regular files
+// "elxflashStandalone*.zip") and the unpacked kits (entries
+// "elxflashStandalone*" under which "lx/elxflash.sh" exists, as the shell's
+// pattern would find them), each counted up to kKitCountLimit, with the
+// first name met of each kind.
+struct KitEntries {
+  int archives = 0;
+  std::string archive;
+  int kits = 0;
+  std::string kit;
+};
+
+void Tally(int& count, std::string& first, const std::string& name) {
+  if (count == 0) first = name;
+  count = std::min(count + 1, kKitCountLimit);
+}
+
+bool IsArchive(const std::filesystem::directory_entry& entry, std::string_view name) {
+  std::error_code ec;
+  return name.size() >= kKitPrefix.size() + kArchiveSuffix.size() &&
+         name.substr(name.size() - kArchiveSuffix.size()) == kArchiveSuffix &&
+         entry.is_regular_file(ec);
+}
+
+bool IsKit(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(name + kKitScript, ec));
+}
+
+KitEntries ListKitEntries() {
+  KitEntries found;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(".", ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (std::string_view(name).substr(0, kKitPrefix.size()) != kKitPrefix) continue;
+    if (IsArchive(*it, name)) Tally(found.archives, found.archive, name);
+    if (IsKit(name)) Tally(found.kits, found.kit, name);
+  }
+  return found;
+}
+
+// True when the name holds only letters, digits and "._+-": such a name
+// reads the same to the shell and to unzip as here, so it stands in a
+// command unquoted. Kits are named so; another name is counted but not used.
+bool PlainName(const std::string& name) {
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '+' || c == '-';
+  });
+}
+
+// The directory of the one kit to use, or "" when there is none to use.
+std::string UsableKit() {
+  const KitEntries found = ListKitEntries();
+  if (found.archives > 1 || (found.archives == 1 && !PlainName(found.archive))) return "";
+  if (found.kits != 1 || !PlainName(found.kit)) return "";
+  return found.kit;
+}
+
+std::string ScriptOf(const std::string& kit) { return "./" + kit + kKitScript; }
 
 // The output split at each "\n": a last line without a newline counts, a
 // final newline adds no empty line, empty lines in between count.
@@ -54,20 +141,29 @@ std::wstring CComponent::NormalizeVersion(std::wstring version) {
 
 int CComponent::PrepareKit() {
   m_log.Log("Preparing the Emulex Kit...");
-  // A kit left by an earlier run is replaced without a question: unzip would
-  // otherwise wait for an answer on a terminal nobody sees.
-  (void)RunCommand("unzip -o elxflashStandalone*.zip < /dev/null");
+  const KitEntries found = ListKitEntries();
+  if (found.archives == 1 && PlainName(found.archive)) {
+    // A kit left by an earlier run is replaced without a question: unzip
+    // would otherwise wait for an answer on a terminal nobody sees.
+    (void)RunCommand("unzip -o " + found.archive + " < /dev/null");
+  }
   m_log.Log("done\n");
+  // Counted after unpacking: a leftover kit of another version now stands
+  // beside the package's.
+  const std::string kit = UsableKit();
+  if (kit.empty()) return 0;
   // Executable for everyone, writable only by its owner: root runs it.
-  RunShell(std::string("chmod 755 ") + kScript);
-  RunShell("cp ./boot/* ./elxflashStandalone*/boot/");
-  RunShell("cp ./firmware/* ./elxflashStandalone*/firmware/");
+  RunShell("chmod 755 " + ScriptOf(kit));
+  RunShell("cp ./boot/* ./" + kit + "/boot/");
+  RunShell("cp ./firmware/* ./" + kit + "/firmware/");
   return 0;
 }
 
 bool CComponent::Discover() {
   if (PrepareKit() != 0) return false;
-  const std::vector<std::string> lines = SplitLines(RunCommand(std::string(kScript) + " /q"));
+  const std::string kit = UsableKit();
+  if (kit.empty()) return true;  // no kit to ask: no adapter reported
+  const std::vector<std::string> lines = SplitLines(RunCommand(ScriptOf(kit) + " /q"));
 
   // One compiled pattern serves every line; it and each line's matcher are
   // released when they go out of scope.
@@ -127,13 +223,15 @@ bool CComponent::Discover() {
 }
 
 int CComponent::Flash() {
+  // The kit can only have gone uncertain since discovery found adapters
+  // through it: nothing is started and the run has failed.
+  const std::string kit = UsableKit();
+  if (kit.empty()) return kExitFailure;
   // Two blanks between the script and its option, one before the
   // redirection; the logged text includes the redirection. The script was
   // made executable by PrepareKit.
-  std::string command = std::string(kScript) + " ";
-  command += m_force ? " /f " : " /update ";
-  command += kLogRedirection;
-  return ExitCodeFor(RunFlashEngine(m_log, command, command, ""));
+  const std::string options = std::string(" ") + (m_force ? " /f " : " /update ") + kLogRedirection;
+  return ExitCodeFor(RunFlashEngine(m_log, kScript + options, ScriptOf(kit) + options, ""));
 }
 
 int ExitCodeFor(int toolCode) {

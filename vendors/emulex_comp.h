@@ -8,7 +8,9 @@
 // every reported adapter a reference lists. The adapter-record list is never
 // enumerated and the discovery header stays empty. Its flash runs the kit's
 // script once. It adds no state to CBaseCmp; the unpacked kit stays in the
-// package directory.
+// package directory. A kit is used only when there is exactly one: with two
+// archives or two unpacked kits no kit script runs, and the run goes on as
+// with a kit that reports no adapter.
 #ifndef ZRN_VENDORS_EMULEX_COMP_H_
 #define ZRN_VENDORS_EMULEX_COMP_H_
 
@@ -25,15 +27,18 @@ class CComponent : public CBaseCmp {
 
   // PrepareKit, then one device per matching query line that a reference
   // supports. False only when PrepareKit fails; a query that prints nothing
-  // (or cannot start) records no device and still gives true.
+  // (or cannot start), or no one kit to ask, records no device and still
+  // gives true.
   bool Discover() override;
   // The text up to its first blank. Nothing calls it.
   std::wstring NormalizeVersion(std::wstring version) override;
-  // Unpacks the kit (replacing files of an earlier run without asking), makes
-  // its script executable and copies the package's images into it. Always 0.
+  // Unpacks the one archive (replacing files of an earlier run without
+  // asking); then, when exactly one kit is unpacked, makes its script
+  // executable and copies the package's images into it. Always 0.
   int PrepareKit() override;
   // Runs the kit's script with " /update" (" /f" when forced) once and maps
-  // its exit code by ExitCodeFor.
+  // its exit code by ExitCodeFor. Starts nothing and gives 7 when there is
+  // no one kit to use.
   int Flash() override;
 
   // Pads the text in place with leading "0" characters to four characters

@@ -69,31 +69,48 @@ std::string Line(const std::string& name, const std::string& pci, const std::str
 const std::string kBehind =
     Line("LPe12002-M8", "f100", "10df", "f100", "10df", "US2.01.12", "UB5.12.2") + "\n";
 
+// The device that kBehind gives.
+const XmlDevice kBehindDevice{"10df.f100.10df.f100",
+                              "LPe12002",
+                              {{"Firmware", "2.02.10", "2.01.12", "upgrade", "300", "no"},
+                               {"Boot BIOS ROM", "5.12.2", "5.12.2", "rewrite", "300", ""}}};
+
 std::string Command(const std::string& option) {
   return "./elxflashStandalone*/lx/elxflash.sh  " + option + kRedirect;
 }
 
-// Zips a kit with this script (mode 0644: the program makes it executable)
-// and empty boot/ and firmware/ directories into the package directory.
-void Kit(Scenario& s, const std::string& script) {
+// Lays out the kit `kit` with this script (mode 0644: the program makes it
+// executable) and empty boot/ and firmware/ directories under `dir`.
+void KitTree(const fs::path& dir, const std::string& kit, const std::string& script) {
+  fs::create_directories(dir / kit / "lx");
+  fs::create_directories(dir / kit / "boot");
+  fs::create_directories(dir / kit / "firmware");
+  std::ofstream(dir / kit / "lx" / "elxflash.sh") << script;
+  chmod((dir / kit / "lx" / "elxflash.sh").c_str(), 0644);
+}
+
+// Zips the kit `kit` with this script into the package directory as
+// "<kit>.zip".
+void Kit(Scenario& s, const std::string& script, const std::string& kit = kKit) {
   const fs::path src = fs::path(s.Root()) / "kit-src";
   fs::remove_all(src);
-  fs::create_directories(src / kKit / "lx");
-  fs::create_directories(src / kKit / "boot");
-  fs::create_directories(src / kKit / "firmware");
-  std::ofstream(src / kKit / "lx" / "elxflash.sh") << script;
-  chmod((src / kKit / "lx" / "elxflash.sh").c_str(), 0644);
-  const std::string zip = s.Root() + "/pkg/" + kKit + ".zip";
+  KitTree(src, kit, script);
+  const std::string zip = s.Root() + "/pkg/" + kit + ".zip";
   fs::remove(zip);
-  const std::string command = "cd '" + src.string() + "' && zip -qr '" + zip + "' " + kKit;
+  const std::string command = "cd '" + src.string() + "' && zip -qr '" + zip + "' '" + kit + "'";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// The package's references and images, without a kit.
+void PackageFiles(Scenario& s) {
+  s.Pkg("reference.xml", kReference)
+      .Pkg("boot/UB512.PRG", "boot image")
+      .Pkg("firmware/US202.GRP", "firmware image");
 }
 
 // The package: references, images and the kit.
 void Package(Scenario& s) {
-  s.Pkg("reference.xml", kReference)
-      .Pkg("boot/UB512.PRG", "boot image")
-      .Pkg("firmware/US202.GRP", "firmware image");
+  PackageFiles(s);
   Kit(s, kScript);
 }
 
@@ -141,12 +158,8 @@ TEST_F(Emulex, SelfDiscoveryRecordsEveryReportedAdapterThatThePackageSupports) {
   EXPECT_EQ(r.out, console);
   EXPECT_EQ(s.Log(), console);
 
-  const XmlDevice behind{"10df.f100.10df.f100",
-                         "LPe12002",
-                         {{"Firmware", "2.02.10", "2.01.12", "upgrade", "300", "no"},
-                          {"Boot BIOS ROM", "5.12.2", "5.12.2", "rewrite", "300", ""}}};
   EXPECT_EQ(s.ReadPkg("out.xml"),
-            DiscoveryDocument("", {behind,
+            DiscoveryDocument("", {kBehindDevice,
                                    {"10DF.00F1.0ABC.0002",
                                     "LPe1150",
                                     {{"Firmware", "1.0", "1.0.1", "downgrade", "60", "no"},
@@ -159,7 +172,7 @@ TEST_F(Emulex, SelfDiscoveryRecordsEveryReportedAdapterThatThePackageSupports) {
                                     "LPe16002",
                                     {{"Firmware", "20103", "20103", "rewrite", "120", "no"},
                                      {"Boot BIOS ROM", "5.10.1", "5.10.1", "rewrite", "120", ""}}},
-                                   behind}));
+                                   kBehindDevice}));
 
   // The kit was unpacked, its script made executable for everyone but
   // writable only by its owner, the package's images copied into it, and the
@@ -251,6 +264,128 @@ TEST_F(Emulex, SecondRunReplacesTheUnpackedKit) {
   const std::string second = s.ReadPkg("second.xml").value_or("");
   EXPECT_NE(second.find("<active_version value=\"2.02.10\"/>"), std::string::npos) << second;
   EXPECT_EQ(ScriptMode(), 0755);
+}
+
+// A package directory holding more than one kit: two archives, two
+// unpacked kits, or one archive beside a kit of another version left by an
+// earlier package. Which kit the package means is uncertain, so no kit
+// script runs at all (none runs with another kit's path as its argument, and
+// no update starts) and the run goes on as with a kit that reports no
+// adapter. A kit whose name holds blanks or shell characters is counted but
+// never named in a command.
+TEST_F(Emulex, NoKitScriptRunsUnlessTheKitIsCertain) {
+  const std::string v09 = "elxflashStandalone-0.9", v10 = "elxflashStandalone-1.0";
+  const struct {
+    const char* name;
+    std::vector<std::string> archives, unpacked;
+  } kLayouts[] = {
+      {"two unpacked kits", {}, {v09, v10}},
+      {"one archive and a leftover kit of another version", {v10}, {v09}},
+      {"two archives", {v09, v10}, {}},
+      {"two archives and the older kit unpacked by an earlier run", {v09, v10}, {v09}},
+      {"a leftover kit named with blanks and shell characters",
+       {v10},
+       {v09 + " (copy);touch pwned"}},
+      {"a sole kit named with shell characters", {}, {v10 + ";touch pwned"}},
+  };
+  const std::string start = std::string(kRunStart) + "Preparing the Emulex Kit...done\n";
+  const struct {
+    Args args;
+    std::string tail;
+  } kRuns[] = {
+      {{"/d", "out.xml"}, "Generating self-discovery XML...done.\n"},
+      {{}, "NOTICE : No operation was done.\n"},
+      {{"/f"}, "ERROR! : No supported hardware was found.\n"},
+  };
+  for (const auto& layout : kLayouts) {
+    for (const auto& run : kRuns) {
+      SCOPED_TRACE(std::string(layout.name) + (run.args.empty() ? "" : ", " + run.args[0]));
+      Scenario machine;
+      KeepOnFailure keep(machine);
+      PackageFiles(machine);
+      for (const std::string& kit : layout.archives) Kit(machine, kScript, kit);
+      for (const std::string& kit : layout.unpacked) {
+        KitTree(fs::path(machine.Root()) / "pkg", kit, kScript);
+      }
+      // An adapter behind the package: a kit that answered would start an
+      // update.
+      const RunResult r = RunKit(machine, kBehind, "0", run.args);
+      EXPECT_TRUE(ExitedWith(r, 3));
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(r.out, start + run.tail);
+      EXPECT_EQ(machine.Log(), start + run.tail);
+      EXPECT_EQ(machine.ReadPkg("script.calls"), std::nullopt);
+      EXPECT_EQ(machine.ReadPkg("pwned"), std::nullopt);
+      if (run.args.size() == 2) {
+        EXPECT_EQ(machine.ReadPkg("out.xml"), DiscoveryDocument("", {}));
+      }
+    }
+  }
+}
+
+// A second kit that turns up between discovery and flash (here the query
+// unpacks one) leaves the flash nothing certain to run: nothing starts and
+// the run has failed.
+TEST_F(Emulex, KitThatBecomesUncertainBeforeFlashIsNotRun) {
+  std::string copying = kScript;
+  const std::string query = "if [ \"$1\" = /q ]; then ";
+  copying.replace(copying.find(query), query.size(),
+                  query + "cp -r \"$kit\" ./elxflashStandalone-0.9; ");
+  Kit(s, copying);
+  const RunResult r = RunKit(s, kBehind, "0", {});
+  ASSERT_TRUE(ExitedWith(r, 7));
+  EXPECT_EQ(r.err, "");
+  const std::string console = std::string(kRunStart) + "Preparing the Emulex Kit...done\n" +
+                              kFlashStart + "Flash complete [7]\n";
+  EXPECT_EQ(r.out, console);
+  EXPECT_EQ(s.Log(), console);
+  EXPECT_EQ(s.ReadPkg("script.calls"), "/q\n");
+}
+
+// Where the kit is certain it is used, whatever else the package directory
+// holds under the kit's name: without an archive, the kit an earlier run
+// unpacked; beside the archive, a file, a directory without a script and a
+// directory named like an archive.
+TEST_F(Emulex, OneKitAmongOtherNamesIsUsed) {
+  const struct {
+    const char* name;
+    bool archive;
+    std::vector<std::string> others;
+  } kLayouts[] = {
+      {"no archive, the kit unpacked earlier", false, {}},
+      {"the archive among other names",
+       true,
+       {"elxflashStandalone-notes.txt", "elxflashStandalone-docs/", "elxflashStandalone-old.zip/"}},
+  };
+  for (const auto& layout : kLayouts) {
+    SCOPED_TRACE(layout.name);
+    Scenario machine;
+    KeepOnFailure keep(machine);
+    PackageFiles(machine);
+    const fs::path pkg = fs::path(machine.Root()) / "pkg";
+    if (layout.archive) {
+      Kit(machine, kScript);
+    } else {
+      KitTree(pkg, kKit, kScript);
+    }
+    for (const std::string& other : layout.others) {
+      if (other.back() == '/') {
+        fs::create_directories(pkg / other / "boot");
+      } else {
+        machine.Pkg(other, "notes");
+      }
+    }
+    const RunResult r = RunKit(machine, kBehind, "0", {"/d", "out.xml"});
+    EXPECT_TRUE(ExitedWith(r, 3));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, std::string(kRunStart) +
+                         "Preparing the Emulex Kit...done\n"
+                         "Generating self-discovery XML...done.\n");
+    EXPECT_EQ(machine.ReadPkg("out.xml"), DiscoveryDocument("", {kBehindDevice}));
+    EXPECT_EQ(machine.ReadPkg("script.calls"), "/q\n");
+    EXPECT_EQ(machine.ReadPkg(kKit + "/boot/UB512.PRG"), "boot image");
+    EXPECT_EQ(machine.ReadPkg(kKit + "/firmware/US202.GRP"), "firmware image");
+  }
 }
 
 }  // namespace
