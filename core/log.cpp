@@ -49,11 +49,16 @@ LogPlace Split(const std::string& path) {
   return {path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// The directory itself, never through a link at its path; only when it is
-// ours and nobody else may write to it. Then nobody but us can replace the
-// log between a check of ours and the shell's opening of the path.
+// The directory itself, never through a link at its path.
 Descriptor OpenDirectory(const std::string& directory) {
-  Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  return Descriptor(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The directory, only when it is ours and nobody else may write to it. Then
+// nobody but us can replace the log between a check of ours and the shell's
+// opening of the path.
+Descriptor OpenClosedDirectory(const std::string& directory) {
+  Descriptor dir = OpenDirectory(directory);
   struct stat st;
   if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_uid != ::geteuid() ||
       (st.st_mode & kOthersWrite) != 0) {
@@ -87,7 +92,7 @@ void RemoveStrayName(int dir, const std::string& name) {
 // waiting for a reader.
 Descriptor OpenLog(const std::string& path) {
   const LogPlace place = Split(path);
-  const Descriptor dir = OpenDirectory(place.directory);
+  const Descriptor dir = OpenClosedDirectory(place.directory);
   if (!dir) return Descriptor();
   RemoveStrayName(dir.get(), place.name);
   Descriptor file(::openat(
@@ -127,8 +132,7 @@ bool WriteAll(int fd, const std::string& text) {
 CLog::CLog() : m_path("/var/zrn/Component.log"), m_silent(false) {
   const LogPlace place = Split(m_path);
   ::mkdir(place.directory.c_str(), 0755);
-  const Descriptor dir(
-      ::open(place.directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor dir = OpenDirectory(place.directory);
   if (dir) DropOthersWrite(dir.get());
   const Descriptor file = OpenLog(m_path);
   if (file) {
