@@ -9,7 +9,9 @@ int RunFlashEngine(CLog& log, const std::string& shown, const std::string& comma
                    const std::string& tool) {
   log.Log("Executing flash engine: ").Log(shown).Log("\n");
   if (!tool.empty()) RunShell("chmod 755 " + tool);
-  const int code = ToolExitCode(RunShell(command));
+  // The shell opens the log by its path: a link put there would take the
+  // tool's output elsewhere, and a FIFO there would keep the shell waiting.
+  const int code = log.ReadyForAppend() ? ToolExitCode(RunShell(command)) : kLogRedirectionFailed;
   log.Log("Flash Engine exit code: ").Log(code).Log("\n");
   return code;
 }

@@ -1,30 +1,156 @@
 #include "core/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cwchar>
-#include <fstream>
 #include <iostream>
 
-#include "core/run_command.h"
+namespace {
 
+// Write permission for the group and for others: neither the log directory
+// nor the log may carry it, or another user could put a link in the log's
+// place (or the log's own text).
+constexpr mode_t kOthersWrite = S_IWGRP | S_IWOTH;
+
+// Owns one open file descriptor.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() { Close(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  // Closes now; false when closing reports an error (text that did not
+  // reach the file).
+  bool Close() {
+    if (fd_ < 0) return true;
+    const int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// The log path split into its directory and its name in that directory.
+struct LogPlace {
+  std::string directory, name;
+};
+LogPlace Split(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// The directory itself, never through a link at its path.
+Descriptor OpenDirectory(const std::string& directory) {
+  return Descriptor(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The directory, only when it is ours and nobody else may write to it. Then
+// nobody but us can replace the log between a check of ours and the shell's
+// opening of the path.
+Descriptor OpenClosedDirectory(const std::string& directory) {
+  Descriptor dir = OpenDirectory(directory);
+  struct stat st;
+  if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_uid != ::geteuid() ||
+      (st.st_mode & kOthersWrite) != 0) {
+    return Descriptor();
+  }
+  return dir;
+}
+
+// The log: a regular file of ours with no other name, so that writing it
+// changes nothing anywhere else.
+bool IsOwnLog(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid();
+}
+
+// A symbolic link, a second name of another file, or someone else's file at
+// the log's name is not our log: the name is removed (never what it leads
+// to) so that the log is created anew. Directories, FIFOs and the like stay:
+// they are not ours to remove, and the log cannot be written while they are
+// there.
+void RemoveStrayName(int dir, const std::string& name) {
+  struct stat st;
+  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && !IsOwnLog(st))) {
+    ::unlinkat(dir, name.c_str(), 0);
+  }
+}
+
+// The log opened for appending, created (0644 under the program's mask) when
+// missing; empty when the path cannot be made to hold a log of ours. Opened
+// without blocking, so that a FIFO at the path fails at once instead of
+// waiting for a reader.
+Descriptor OpenLog(const std::string& path) {
+  const LogPlace place = Split(path);
+  const Descriptor dir = OpenClosedDirectory(place.directory);
+  if (!dir) return Descriptor();
+  RemoveStrayName(dir.get(), place.name);
+  Descriptor file(::openat(
+      dir.get(), place.name.c_str(),
+      O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
+  struct stat st;
+  if (!file || ::fstat(file.get(), &st) != 0 || !IsOwnLog(st)) return Descriptor();
+  return file;
+}
+
+// Takes the group's and others' write permission away, when the file is ours.
+void DropOthersWrite(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & kOthersWrite) != 0) {
+    ::fchmod(fd, st.st_mode & 07777 & ~kOthersWrite);
+  }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The directory is made here rather than by "mkdir -p" through the shell, so
+// that a link at its path is never followed. An earlier run under a mask
+// such as 000 may have left the directory and the log writable by everyone:
+// their write permission for the group and others is taken away, which is
+// what makes the log's path safe to hand to a shell afterwards.
 CLog::CLog() : m_path("/var/zrn/Component.log"), m_silent(false) {
-  RunShell("mkdir -p /var/zrn");
-  RunShell("touch /var/zrn/Component.log");
+  const LogPlace place = Split(m_path);
+  ::mkdir(place.directory.c_str(), 0755);
+  const Descriptor dir = OpenDirectory(place.directory);
+  if (dir) DropOthersWrite(dir.get());
+  const Descriptor file = OpenLog(m_path);
+  if (file) {
+    DropOthersWrite(file.get());
+    ::futimens(file.get(), nullptr);  // touched, as every run touches it
+  }
 }
 
 void CLog::SetSilent(bool silent) { m_silent = silent; }
 
+bool CLog::ReadyForAppend() const { return static_cast<bool>(OpenLog(m_path)); }
+
 CLog& CLog::Log(const std::string& text) {
   if (!m_silent) std::cout << text;
-  std::ofstream file(m_path, std::ios::out | std::ios::app);
-  bool written = file.is_open();
-  if (written) {
-    // The stream buffers: a full file system shows only when the text is
-    // flushed on close, so both the write and the close are checked.
-    file << text;
-    file.close();
-    written = !file.fail();
-  }
+  Descriptor file = OpenLog(m_path);
+  // A full file system shows in the write or, for some file systems, only
+  // when the file is closed: both are checked.
+  const bool written = file && WriteAll(file.get(), text) && file.Close();
   if (!written) std::cout << "ERROR : Unable to write to log file" << std::endl;
   return *this;
 }

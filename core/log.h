@@ -8,6 +8,15 @@
 // console output uses the narrow standard-output stream, also for integers and
 // wide text: a stream that has taken wide output refuses narrow output (and
 // the other way round), which would lose text.
+//
+// Nothing is ever written through a link at the log's path. "/var/zrn" must
+// be a real directory of ours that nobody else may write to (so nobody else
+// can put anything at the log's path); a symbolic link, a second name of
+// another file or someone else's file at the log's path is removed (the name
+// only, never what it leads to) and the log created anew in its place. When
+// no log of ours can be had there (a directory or a FIFO at the path, a
+// "/var/zrn" that is a link, or one of someone else's), the log cannot be
+// written: every message is followed by the error line, as for a full disk.
 #ifndef ZRN_CORE_LOG_H_
 #define ZRN_CORE_LOG_H_
 
@@ -15,22 +24,31 @@
 
 class CLog {
  public:
-  // Creates "/var/zrn" and the log file through the shell, ignoring failures.
+  // Creates "/var/zrn" (0755) and the log file (0644) when missing, and
+  // takes away the group's and others' write permission from both when an
+  // earlier run left them writable. Failures are not reported here: the
+  // messages report them.
   CLog();
 
   // While silent, messages only reach the log file.
   void SetSilent(bool silent);
 
   // Writes the text to the console unless silent, then appends it to the log
-  // file. When the file cannot be opened, written or closed (a full /var),
-  // prints "ERROR : Unable to write to log file" and a newline on standard
-  // output, even while silent.
+  // file. When the file cannot be opened, written or closed (a full /var, a
+  // log path that holds no file of ours), prints "ERROR : Unable to write to
+  // log file" and a newline on standard output, even while silent.
   CLog& Log(const std::string& text);
   // The same for the value's decimal text.
   CLog& Log(int value);
   // The same for wide text, converted to multibyte text in the current locale
   // (a character that does not convert becomes "?").
   CLog& Log(const std::wstring& text);
+
+  // Right before a command appends to the log by its path: makes the path
+  // hold the log itself (a link there removed, the file created when
+  // missing). False when it cannot; the command must then not run, since its
+  // output would go wherever the path leads.
+  [[nodiscard]] bool ReadyForAppend() const;
 
  private:
   std::string m_path;

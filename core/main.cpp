@@ -15,6 +15,8 @@ using VendorComponent = QLogicComp::CComponent;
 #endif
 
 int main(int argc, char* argv[]) {
+  // Before the component's logger creates its files and before any command.
+  PrepareProcess();
   VendorComponent component;
   return RunProgram(component, argc, argv);
 }

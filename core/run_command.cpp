@@ -5,8 +5,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+
+namespace {
+
+// Console text still in the program's buffer would show only after the
+// command ends, or never when the run is killed during it (a flash tool runs
+// for minutes): it is written out before every command starts.
+void FlushConsole() {
+  std::cout.flush();
+  std::fflush(stdout);
+}
+
+}  // namespace
 
 std::string RunCommand(const std::string& command) {
+  FlushConsole();
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return "ERROR";
   std::string output = ReadStream(pipe);
@@ -37,7 +51,10 @@ std::string ReadStream(FILE* stream) {
   return output;
 }
 
-int RunShell(const std::string& command) { return std::system(command.c_str()); }
+int RunShell(const std::string& command) {
+  FlushConsole();
+  return std::system(command.c_str());
+}
 
 int ToolExitCode(int status) {
   if (status == -1) return 255;

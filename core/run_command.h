@@ -1,5 +1,6 @@
 // The one place that runs shell commands: RunCommand collects a command's
-// standard output, RunShell runs a command for its effect.
+// standard output, RunShell runs a command for its effect. Both write out
+// the program's pending console text before the command starts.
 #ifndef ZRN_CORE_RUN_COMMAND_H_
 #define ZRN_CORE_RUN_COMMAND_H_
 

@@ -7,6 +7,14 @@
 
 class CBaseCmp;
 
+// Puts the process in the state its files and commands rely on, whatever the
+// caller left it in; main calls it before anything else. The file-creation
+// mask becomes 022, so nothing the program creates is writable by others.
+// SIGCHLD gets its default disposition back: an inherited "ignore" has the
+// kernel reap every child at once, so that system() cannot collect its shell
+// and a tool that succeeded would read as failed.
+void PrepareProcess();
+
 // kParseFailed: writes "ERROR! : Failed to parse command line" and a newline
 // straight to standard output (never to the log, shown even in a silent run)
 // and returns kExitFailure. kParseHelp: returns kExitNothingDone. Otherwise

@@ -2,12 +2,16 @@
 // as given; a log that cannot be written is reported after every message.
 #include "core/log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 
 #include "tests/core/core_test_support.h"
@@ -110,6 +114,193 @@ TEST_F(LogTest, WideTextKeepsStandardOutputNarrow) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "wide narrow 5x?y after");
   EXPECT_LE(fwide(stdout, 0), 0);
   EXPECT_EQ(ReadFile(kLogPath), "wide narrow 5x?y");
+}
+
+// ---- What another user may have left at the log's path, or at /var/zrn.
+
+const char kVictim[] = "/var/victim";   // a root-only file elsewhere
+const char kElsewhere[] = "/var/made";  // where a dangling link points
+constexpr uid_t kOtherUser = 4321;
+
+struct stat LinkStat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// One silent message and the check a tool's redirection gets: what reached
+// the console, and whether the log's path then holds the log.
+struct LogOutcome {
+  std::string console;
+  bool ready;
+};
+LogOutcome LogOneMessage() {
+  CLog log;
+  log.SetSilent(true);
+  testing::internal::CaptureStdout();
+  log.Log("message\n");
+  const bool ready = log.ReadyForAppend();
+  return {testing::internal::GetCapturedStdout(), ready};
+}
+
+class HostileLogTest : public LogTest {
+ protected:
+  void SetUp() override {
+    LogTest::SetUp();
+    std::filesystem::remove_all(kElsewhere);
+    WriteFile(kVictim, "root only\n");
+    ASSERT_EQ(chmod(kVictim, 0600), 0);
+    ASSERT_TRUE(std::filesystem::create_directory("/var/zrn"));
+  }
+  // Nothing outside /var/zrn was written or created.
+  void ExpectNothingElseTouched() {
+    EXPECT_EQ(ReadFile(kVictim), "root only\n");
+    EXPECT_EQ(LinkStat(kVictim).st_nlink, 1u);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(kElsewhere)));
+  }
+};
+
+// A link or someone else's file at the log's path: the name is removed and
+// the log created anew, holding only this run's text; nothing it led to is
+// written or created.
+TEST_F(HostileLogTest, LinkOrForeignFileAtTheLogPathIsReplaced) {
+  const struct {
+    const char* what;
+    std::function<void()> make;
+  } kCases[] = {
+      {"symbolic link to a root-only file", [] { ASSERT_EQ(symlink(kVictim, kLogPath), 0); }},
+      {"dangling symbolic link", [] { ASSERT_EQ(symlink(kElsewhere, kLogPath), 0); }},
+      {"symbolic link to a directory", [] { ASSERT_EQ(symlink("/var", kLogPath), 0); }},
+      {"hard link to a root-only file", [] { ASSERT_EQ(link(kVictim, kLogPath), 0); }},
+      {"another user's file",
+       [] {
+         WriteFile(kLogPath, "theirs\n");
+         ASSERT_EQ(chown(kLogPath, kOtherUser, kOtherUser), 0);
+       }},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("/var/zrn");
+    std::filesystem::create_directory("/var/zrn");
+    c.make();
+    const LogOutcome out = LogOneMessage();
+    EXPECT_EQ(out.console, "");
+    EXPECT_TRUE(out.ready);
+    const struct stat st = LinkStat(kLogPath);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(ReadFile(kLogPath), "message\n");
+    ExpectNothingElseTouched();
+  }
+}
+
+// What cannot be made the log stays where it is, and the log cannot be
+// written: each message is followed by the error line, and a tool's output
+// must not be sent there. A FIFO never keeps the logger waiting.
+TEST_F(HostileLogTest, PathThatCannotHoldTheLogIsUnwritable) {
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    mode_t type;
+  } kCases[] = {
+      {"directory", [] { ASSERT_TRUE(std::filesystem::create_directory(kLogPath)); }, S_IFDIR},
+      {"FIFO", [] { ASSERT_EQ(mkfifo(kLogPath, 0666), 0); }, S_IFIFO},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("/var/zrn");
+    std::filesystem::create_directory("/var/zrn");
+    c.make();
+    const LogOutcome out = LogOneMessage();
+    EXPECT_EQ(out.console, kLogError);
+    EXPECT_FALSE(out.ready);
+    EXPECT_EQ(LinkStat(kLogPath).st_mode & S_IFMT, c.type);
+    ExpectNothingElseTouched();
+  }
+}
+
+// A FIFO that someone is reading opens at once; it still takes nothing.
+TEST_F(HostileLogTest, FifoWithAReaderTakesNothing) {
+  ASSERT_EQ(mkfifo(kLogPath, 0666), 0);
+  const int reader = open(kLogPath, O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const LogOutcome out = LogOneMessage();
+  EXPECT_EQ(out.console, kLogError);
+  EXPECT_FALSE(out.ready);
+  char byte;
+  EXPECT_LE(read(reader, &byte, 1), 0);
+  close(reader);
+}
+
+// /var/zrn must be a real directory of ours that nobody else may write to:
+// only then can no one put a link at the log's path between our check and
+// a shell's open. Ours but writable by others (an earlier run under mask
+// 000): the write permission is taken away, from the log as well. A link
+// (never followed) or someone else's directory: the log cannot be written,
+// and nothing is created or changed there.
+TEST_F(HostileLogTest, LogDirectoryMustBeOursAndClosedToOthers) {
+  const char kTarget[] = "/var/zrn-target";
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    bool usable;
+  } kCases[] = {
+      {"ours, writable by everyone",
+       [] {
+         ASSERT_EQ(chmod("/var/zrn", 0777), 0);
+         WriteFile(kLogPath, "earlier\n");
+         ASSERT_EQ(chmod(kLogPath, 0666), 0);
+       },
+       true},
+      {"ours, writable by the group", [] { ASSERT_EQ(chmod("/var/zrn", 0775), 0); }, true},
+      {"symbolic link to a directory",
+       [&] {
+         std::filesystem::remove("/var/zrn");
+         ASSERT_TRUE(std::filesystem::create_directory(kTarget));
+         ASSERT_EQ(symlink(kTarget, "/var/zrn"), 0);
+       },
+       false},
+      {"dangling symbolic link",
+       [&] {
+         std::filesystem::remove("/var/zrn");
+         ASSERT_EQ(symlink(kTarget, "/var/zrn"), 0);
+       },
+       false},
+      {"another user's, writable by everyone",
+       [] {
+         ASSERT_EQ(chmod("/var/zrn", 0777), 0);
+         ASSERT_EQ(chown("/var/zrn", kOtherUser, kOtherUser), 0);
+       },
+       false},
+      {"another user's, writable only by them",
+       [] { ASSERT_EQ(chown("/var/zrn", kOtherUser, kOtherUser), 0); }, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("/var/zrn");
+    std::filesystem::remove_all(kTarget);
+    std::filesystem::create_directory("/var/zrn");
+    ASSERT_EQ(chmod("/var/zrn", 0755), 0);
+    c.make();
+    const struct stat before = LinkStat("/var/zrn");
+    const LogOutcome out = LogOneMessage();
+    EXPECT_EQ(out.ready, c.usable);
+    if (c.usable) {
+      EXPECT_EQ(out.console, "");
+      EXPECT_EQ(LinkStat("/var/zrn").st_mode & 07777, 0755u);
+      EXPECT_EQ(LinkStat(kLogPath).st_mode & 07777, 0644u);
+      EXPECT_NE(ReadFile(kLogPath).find("message\n"), std::string::npos);
+    } else {
+      EXPECT_EQ(out.console, kLogError);
+      const struct stat after = LinkStat("/var/zrn");
+      EXPECT_EQ(after.st_mode, before.st_mode);
+      EXPECT_EQ(after.st_uid, before.st_uid);
+      EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(kLogPath)));
+      EXPECT_FALSE(std::filesystem::exists(std::string(kTarget) + "/Component.log"));
+    }
+    ExpectNothingElseTouched();
+  }
 }
 
 }  // namespace

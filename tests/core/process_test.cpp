@@ -1,10 +1,21 @@
-// RunCommand, ReadStream and the text conversions.
+// RunCommand, ReadStream, the flash engine's run of a tool, the process's
+// starting state and the text conversions.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iostream>
 #include <string>
 
+#include "core/flash_engine.h"
+#include "core/log.h"
 #include "core/run_command.h"
+#include "core/run_program.h"
 #include "core/text.h"
 #include "tests/core/core_test_support.h"
 
@@ -58,6 +69,121 @@ TEST(RunCommandTest, OutputThatNeverEndsIsReadUpToTheBound) {
   // A NUL ends its chunk's text (the rest of that line is lost), not the
   // reading.
   EXPECT_EQ(RunCommand("printf 'a\\0b\\nc\\n'"), "ac\n");
+}
+
+class ProcessTest : public CoreTest {};
+
+// Console text written so far is out before a command starts: the command
+// reads the file standard output goes to and finds it there.
+TEST_F(ProcessTest, PendingConsoleTextIsWrittenBeforeEveryCommand) {
+  const struct {
+    const char* what;
+    std::function<std::string()> run;
+  } kCases[] = {
+      {"RunShell",
+       [] { return RunShell("cat console > seen") == 0 ? ReadFile("seen") : "failed"; }},
+      {"RunCommand", [] { return RunCommand("cat console"); }},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    std::cout.flush();
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int console = open("console", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(saved, 0);
+    ASSERT_GE(console, 0);
+    ASSERT_EQ(dup2(console, 1), 1);
+    close(console);
+    std::cout << "Performing flash -- DO NOT INTERRUPT!\n"
+              << "no newline yet";
+    const std::string seen = c.run();
+    std::cout.flush();
+    std::fflush(stdout);
+    ASSERT_EQ(dup2(saved, 1), 1);
+    close(saved);
+    EXPECT_EQ(seen, "Performing flash -- DO NOT INTERRUPT!\nno newline yet");
+    EXPECT_EQ(ReadFile("console"), "Performing flash -- DO NOT INTERRUPT!\nno newline yet");
+  }
+}
+
+// A caller's mask of 000 and an ignored SIGCHLD do not reach the program:
+// the log directory and log are made 0755 and 0644, and a command's exit
+// status is read (with SIGCHLD ignored, system() cannot collect its shell
+// and returns -1).
+TEST_F(ProcessTest, PrepareProcessUndoesTheCallersMaskAndSigchld) {
+  const mode_t callerMask = umask(0);
+  const auto callerSigchld = std::signal(SIGCHLD, SIG_IGN);
+  PrepareProcess();
+  const mode_t mask = umask(callerMask);
+  const auto sigchld = std::signal(SIGCHLD, callerSigchld);
+  EXPECT_EQ(mask, 022u);
+  EXPECT_EQ(sigchld, SIG_DFL);
+
+  umask(0);
+  std::signal(SIGCHLD, SIG_IGN);
+  PrepareProcess();
+  int shellStatus;
+  {
+    CLog log;
+    shellStatus = RunShell("exit 5");
+  }
+  umask(callerMask);
+  std::signal(SIGCHLD, callerSigchld);
+  EXPECT_EQ(ToolExitCode(shellStatus), 5);
+  struct stat st;
+  ASSERT_EQ(stat("/var/zrn", &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  ASSERT_EQ(stat(kLogPath, &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+class FlashEngineTest : public CoreTest {};
+
+// The tool's output is appended to the log by the log's path: a link found
+// there right before the command is removed first, so the output lands in
+// the log and nowhere else. (The chmod step, given a tool path that also
+// puts the link there, does so after the last message and before the
+// command.)
+TEST_F(FlashEngineTest, ToolOutputNeverGoesThroughALink) {
+  CLog log;
+  log.SetSilent(true);
+  WriteFile("/var/victim", "root only\n");
+  ASSERT_EQ(chmod("/var/victim", 0600), 0);
+  WriteFile("tool", "");
+  const std::string tool =
+      std::string("./tool; rm ") + kLogPath + "; ln -s /var/victim " + kLogPath;
+  const int code =
+      RunFlashEngine(log, "./tool", std::string("echo tool output ") + kLogRedirection, tool);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile("/var/victim"), "root only\n");
+  // The log was removed with the link's making: it starts anew.
+  EXPECT_EQ(ReadFile(kLogPath), "tool output\nFlash Engine exit code: 0\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(kLogPath));
+}
+
+// A log path that cannot hold the log: the command is not run (a FIFO there
+// would keep the shell waiting for a reader; a directory fails its
+// redirection), and the code is that of a failed redirection.
+TEST_F(FlashEngineTest, ToolDoesNotRunWhenTheLogCannotBeMade) {
+  for (bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "FIFO" : "directory");
+    CLog log;
+    log.SetSilent(true);
+    std::filesystem::remove_all(kLogPath);
+    if (fifo) {
+      ASSERT_EQ(mkfifo(kLogPath, 0666), 0);
+    } else {
+      ASSERT_TRUE(std::filesystem::create_directory(kLogPath));
+    }
+    testing::internal::CaptureStdout();
+    const int code = RunFlashEngine(log, "./tool", std::string("touch ran ") + kLogRedirection, "");
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(code, kLogRedirectionFailed);
+    EXPECT_FALSE(std::filesystem::exists("ran"));
+    std::string expected;
+    for (int i = 0; i < 6; ++i) expected += "ERROR : Unable to write to log file\n";
+    EXPECT_EQ(console, expected);
+  }
 }
 
 TEST(TextTest, ToWideDecodesInTheDefaultLocale) {

@@ -508,6 +508,11 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   SetCloexec(out_pipe[0]);
   SetCloexec(err_pipe[0]);
   int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const std::string stdout_file =
+      options.stdout_pkg_file.empty() ? "" : pkg + "/" + options.stdout_pkg_file;
+  int stdout_fd = stdout_file.empty()
+                      ? out_pipe[1]
+                      : ::open(stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 
   pid_t pid = ::fork();
   if (pid < 0) {
@@ -516,13 +521,14 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
                    report_pipe[1], null_fd}) {
       if (fd >= 0) ::close(fd);
     }
+    if (stdout_fd >= 0 && stdout_fd != out_pipe[1]) ::close(stdout_fd);
     return result;
   }
   if (pid == 0) {
     // The child: system calls only, everything was prepared above.
     int report = report_pipe[1];
     ::setpgid(0, 0);
-    if (null_fd < 0 || ::dup2(null_fd, 0) < 0 || ::dup2(out_pipe[1], 1) < 0 ||
+    if (null_fd < 0 || stdout_fd < 0 || ::dup2(null_fd, 0) < 0 || ::dup2(stdout_fd, 1) < 0 ||
         ::dup2(err_pipe[1], 2) < 0) {
       ChildFail(report, -3, errno);
     }
@@ -540,6 +546,8 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       if (rc != 0) ChildFail(report, static_cast<int>(i), errno);
     }
     if (::chdir(pkg.c_str()) != 0) ChildFail(report, -1, errno);
+    if (options.umask) ::umask(*options.umask);
+    if (options.ignore_sigchld) ::signal(SIGCHLD, SIG_IGN);
     ::execve(program.c_str(), argv.data(), environ);
     ChildFail(report, -2, errno);
   }
@@ -549,6 +557,7 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   for (int fd : {out_pipe[1], err_pipe[1], report_pipe[1], null_fd}) {
     if (fd >= 0) ::close(fd);
   }
+  if (stdout_fd >= 0 && stdout_fd != out_pipe[1]) ::close(stdout_fd);
   struct Stream {
     int fd;
     std::string* text;
@@ -643,6 +652,7 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
     result.setup_error = ErrnoText(what, failure.err);
     return result;
   }
+  if (!stdout_file.empty()) result.out = ReadRegular(stdout_file).value_or("");
   if (result.timed_out) return result;
   if (WIFEXITED(status)) {
     result.exited = true;

@@ -68,6 +68,15 @@ struct RunOptions {
   int timeout_seconds = 60;
   // argv[0] for the program; the program's path when unset.
   std::optional<std::string> argv0;
+  // What the program inherits from its caller: a file-creation mask (the
+  // test process's own when unset), and SIGCHLD ignored, as a daemon may
+  // leave it.
+  std::optional<mode_t> umask;
+  bool ignore_sigchld = false;
+  // When not empty, standard output goes to this file of the package
+  // directory (made anew) instead of a pipe, so that the tools the program
+  // runs can read what it has written so far; `out` is read back from it.
+  std::string stdout_pkg_file;
 };
 
 class Scenario {
