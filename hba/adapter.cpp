@@ -5,6 +5,7 @@
 
 #include "hba/clean_string.h"
 #include "hba/field_text.h"
+#include "hba/handle_closer.h"
 #include "hba/vendor_extension.h"
 #include "hba/vendor_room.h"
 #include "hba/wwn_text.h"
@@ -21,18 +22,6 @@ class MutexHold {
 
  private:
   pthread_mutex_t* mutex_;
-};
-
-// Closes a common adapter handle when the scope ends.
-class HandleCloser {
- public:
-  explicit HandleCloser(HBA_HANDLE handle) : handle_(handle) {}
-  ~HandleCloser() { HBA_CloseAdapter(handle_); }
-  HandleCloser(const HandleCloser&) = delete;
-  HandleCloser& operator=(const HandleCloser&) = delete;
-
- private:
-  HBA_HANDLE handle_;
 };
 
 }  // namespace
