@@ -1,10 +1,13 @@
 #include "hba/adapter.h"
 
 #include <cstring>
+#include <memory>
 
 #include "hba/clean_string.h"
 #include "hba/field_text.h"
+#include "hba/handle_closer.h"
 #include "hba/vendor_extension.h"
+#include "hba/vendor_room.h"
 #include "hba/wwn_text.h"
 
 namespace {
@@ -19,18 +22,6 @@ class MutexHold {
 
  private:
   pthread_mutex_t* mutex_;
-};
-
-// Closes a common adapter handle when the scope ends.
-class HandleCloser {
- public:
-  explicit HandleCloser(HBA_HANDLE handle) : handle_(handle) {}
-  ~HandleCloser() { HBA_CloseAdapter(handle_); }
-  HandleCloser(const HandleCloser&) = delete;
-  HandleCloser& operator=(const HandleCloser&) = delete;
-
- private:
-  HBA_HANDLE handle_;
 };
 
 }  // namespace
@@ -54,9 +45,12 @@ int FcHbaAdapter::Refresh() {
   if (handle == 0) return 1;
   HandleCloser closer(handle);
 
-  HBA_ADAPTERATTRIBUTES attributes;
-  std::memset(&attributes, 0, sizeof attributes);
-  if (HBA_GetAdapterAttributes(handle, &attributes) != HBA_STATUS_OK) return 1;
+  // Every record is filled in a zero-filled room and copied out of it.
+  auto room = std::make_unique<VendorRoom>();
+  if (HBA_GetAdapterAttributes(handle, room->Fresh<HBA_ADAPTERATTRIBUTES>()) != HBA_STATUS_OK) {
+    return 1;
+  }
+  HBA_ADAPTERATTRIBUTES attributes = room->Take<HBA_ADAPTERATTRIBUTES>();
 
   int result = 0;
   m_ports.clear();
@@ -75,21 +69,21 @@ int FcHbaAdapter::Refresh() {
   DriverName = FieldText(attributes.DriverName);
   m_subsystemIds = attributes.VendorSpecificID;
 
-  for (uint32_t index = 0; index < NumberOfPorts; ++index) {
-    HBA_PORTATTRIBUTES portAttributes;
-    std::memset(&portAttributes, 0, sizeof portAttributes);
-    if (HBA_GetAdapterPortAttributes(handle, index, &portAttributes) != HBA_STATUS_OK) {
+  // NumberOfPorts keeps what the library reported; ports past the bound are
+  // neither read nor counted as a failed step.
+  const uint32_t portsToRead = NumberOfPorts < kHbaMaxPortsRead ? NumberOfPorts : kHbaMaxPortsRead;
+  for (uint32_t index = 0; index < portsToRead; ++index) {
+    if (HBA_GetAdapterPortAttributes(handle, index, room->Fresh<HBA_PORTATTRIBUTES>()) !=
+        HBA_STATUS_OK) {
       result = 1;
       continue;
     }
     FcHbaPort port;
-    port.SetAttributes(portAttributes, index);
-    HBA_PORTSTATISTICS statistics;
-    std::memset(&statistics, 0, sizeof statistics);
-    if (HBA_GetPortStatistics(handle, index, &statistics) != HBA_STATUS_OK) {
+    port.SetAttributes(room->Take<HBA_PORTATTRIBUTES>(), index);
+    if (HBA_GetPortStatistics(handle, index, room->Fresh<HBA_PORTSTATISTICS>()) != HBA_STATUS_OK) {
       result = 1;
     } else {
-      port.SetStatistics(statistics);
+      port.SetStatistics(room->Take<HBA_PORTSTATISTICS>());
     }
     m_ports.push_back(port);
   }

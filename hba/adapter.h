@@ -19,6 +19,12 @@
 #include "hba/hba_api.h"
 #include "hba/port.h"
 
+// The most ports Refresh reads of one adapter; the ones past it are left out.
+// The largest Fibre Channel adapters carry four ports, so 256 is far above
+// real hardware, while a count of 4294967295 would keep the run busy for
+// minutes and, with readable ports, fill memory.
+constexpr uint32_t kHbaMaxPortsRead = 256;
+
 class FcHbaAdapter {
  public:
   // "Undefined" strings, zero numbers and WWN, no ports; the creator sets
@@ -33,7 +39,9 @@ class FcHbaAdapter {
   // step succeeded, 1 when any failed. A failed name, open or attribute read
   // leaves every attribute and the ports list as they were; a port whose
   // attributes fail is left out, one whose statistics fail keeps zero
-  // counters. The mutex is released and the handle closed on every path.
+  // counters, and ports from kHbaMaxPortsRead on are not read. The mutex is
+  // released and the handle closed on every path. Throws std::bad_alloc
+  // when memory runs out.
   [[nodiscard]] int Refresh();
   // Asks the vendor extension for the subsystem-id word and the PCI bus,
   // function and domain; they change only when the adapter is found there.

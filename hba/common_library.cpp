@@ -2,6 +2,10 @@
 // tables, handle encoding and the routing of every handle-taking call.
 #include "hba/common_library.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,6 +13,7 @@
 
 #include "hba/dynamic_library.h"
 #include "hba/hba_api.h"
+#include "hba/vendor_room.h"
 
 namespace {
 
@@ -21,16 +26,37 @@ struct HbaAdapterEntry {
 HbaLibraryEntry g_libraries[kHbaMaxLibraries];
 HbaAdapterEntry g_adapters[kHbaMaxAdapters];
 HBA_UINT32 g_adapterCount = 0;
+// Where every vendor library writes its entry-point table and its adapter
+// names, and where it gets the name it opens; process-wide like the tables.
+VendorRoom g_vendorRoom;
 
 // The configuration is read in parts of at most 511 characters; a longer
 // line is handled as several lines.
 constexpr int kConfReadSize = 512;
-// A vendor library writes an adapter name into a buffer of this size.
-constexpr size_t kVendorNameSize = 256;
 
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
+using ConfFile = std::unique_ptr<FILE, FileCloser>;
+
+// "/etc/hba.conf" open for reading; null when it cannot be opened or is not
+// a regular file. A FIFO would block the run and a device such as /dev/zero
+// never ends, so anything else counts as a file that cannot be opened. The
+// type is taken from the descriptor that is then read, and the open neither
+// waits for a FIFO's writer nor makes a terminal the controlling one.
+ConfFile OpenConf() {
+  const int fd = open(kHbaConfPath, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  // O_NONBLOCK changes nothing for a regular file.
+  ConfFile conf(fdopen(fd, "r"));
+  if (!conf) close(fd);
+  return conf;
+}
 
 bool IsPathCharacter(char c) {
   return c == '_' || c == '.' || c == '/' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
@@ -102,7 +128,11 @@ void LoadSlot(unsigned slot, const ConfLine& line) {
   auto registerLibrary = reinterpret_cast<HBA_RegisterLibraryFunc>(
       zrn_hba::FindSymbol(library.handle, "HBA_RegisterLibrary"));
   if (registerLibrary == nullptr) return;
-  if (registerLibrary(&library.entryPoints) != HBA_STATUS_OK) {
+  // The library fills a table in the room (one that fills a larger table of
+  // a later version stays there); the slot keeps the entries it knows.
+  const HBA_STATUS registered = registerLibrary(g_vendorRoom.Fresh<HBA_ENTRYPOINTS>());
+  library.entryPoints = g_vendorRoom.Take<HBA_ENTRYPOINTS>();
+  if (registered != HBA_STATUS_OK) {
     library.status = kHbaLibraryFailed;
     return;
   }
@@ -143,12 +173,14 @@ const HbaLibraryEntry& HbaLibrarySlot(unsigned slot) {
 }
 
 int HBA_LoadLibrary() {
-  std::unique_ptr<FILE, FileCloser> conf(std::fopen(kHbaConfPath, "r"));
+  ConfFile conf = OpenConf();
   if (!conf) return 1;
   unsigned slot = 0;
   char line[kConfReadSize];
-  // Lines beyond the 32nd usable one have no slot and are left out.
-  while (slot < kHbaMaxLibraries && std::fgets(line, sizeof line, conf.get()) != nullptr) {
+  // Lines beyond the 32nd usable one have no slot and are left out, and so
+  // is everything from kHbaConfMaxBytes on.
+  while (slot < kHbaMaxLibraries && std::ftell(conf.get()) < kHbaConfMaxBytes &&
+         std::fgets(line, sizeof line, conf.get()) != nullptr) {
     ConfLine usable;
     if (!SplitConfLine(line, &usable)) continue;
     LoadSlot(slot, usable);
@@ -181,11 +213,11 @@ HBA_UINT32 HBA_GetNumberOfAdapters() {
     // Adapters beyond the 64th in all are left out.
     for (HBA_UINT32 i = 0; i < vendorCount && g_adapterCount < kHbaMaxAdapters; ++i) {
       // Cleared for every call, so a failed call leaves an empty name rather
-      // than the previous adapter's.
-      char name[kVendorNameSize] = {};
-      (void)library.entryPoints.GetAdapterNameHandler(i, name);
+      // than the previous adapter's. The contract's buffer is 256 bytes; the
+      // room takes a name that runs on, and the table keeps 63 characters.
+      (void)library.entryPoints.GetAdapterNameHandler(i, g_vendorRoom.FreshText());
       HbaAdapterEntry& adapter = g_adapters[g_adapterCount];
-      CopyBounded(adapter.name, sizeof adapter.name, name, sizeof name);
+      g_vendorRoom.CopyText(adapter.name, sizeof adapter.name);
       adapter.libraryIndex = slot;
       ++g_adapterCount;
     }
@@ -210,9 +242,9 @@ HBA_HANDLE HBA_OpenAdapter(const char* name) {
     if (library.status != kHbaLibraryLoaded || library.entryPoints.OpenAdapterHandler == nullptr) {
       return 0;
     }
-    // The vendor takes a writable name; it gets its own copy.
-    char vendorName[sizeof adapter.name];
-    std::memcpy(vendorName, adapter.name, sizeof vendorName);
+    // The vendor takes a writable name; it gets a copy in the room.
+    char* const vendorName = g_vendorRoom.FreshText();
+    std::memcpy(vendorName, adapter.name, sizeof adapter.name);
     const HBA_HANDLE vendorHandle = library.entryPoints.OpenAdapterHandler(vendorName);
     if (vendorHandle == 0) return 0;
     const HBA_HANDLE handle = (static_cast<HBA_HANDLE>(slot) << 16) | (vendorHandle & 0xFFFF);

@@ -13,6 +13,12 @@
 constexpr unsigned kHbaMaxLibraries = 32;
 constexpr unsigned kHbaMaxAdapters = 64;
 constexpr char kHbaConfPath[] = "/etc/hba.conf";
+// How much of "/etc/hba.conf" is read: a read that would start at or past
+// this offset is not made, as if the file ended there. A real file names a
+// few libraries in well under a kilobyte, and 32 usable lines of 511
+// characters take 16 KiB; 1 MiB leaves room for any amount of comment while
+// a huge or ever-growing file cannot hold the run.
+constexpr long kHbaConfMaxBytes = 1024 * 1024;
 
 // A slot's status.
 constexpr int kHbaLibraryNeverLoaded = 0;

@@ -157,8 +157,9 @@ extern "C" typedef HBA_STATUS (*HBA_RegisterLibraryFunc)(HBA_ENTRYPOINTS* entryP
 // ---- The common library -------------------------------------------------
 
 // Reads "/etc/hba.conf" and loads the libraries it lists, one table slot per
-// usable line from slot 0. 1 when the file cannot be opened (nothing
-// changes), otherwise 0 whatever happened to the individual libraries.
+// usable line from slot 0. 1 when the file cannot be opened or is not a
+// regular file (nothing changes), otherwise 0 whatever happened to the
+// individual libraries. Only its first kHbaConfMaxBytes are read.
 int HBA_LoadLibrary();
 // Calls FreeLibrary of every loaded library and closes it; the adapter table
 // is kept. Always 0.

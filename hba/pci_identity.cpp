@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hba/adapter.h"
+#include "hba/handle_closer.h"
 #include "hba/vendor_extension.h"
 
 void FcHbaAdapter::QueryPciInfo() {
@@ -20,11 +21,11 @@ void FcHbaAdapter::QueryPciInfo() {
     if (status != 0) return;
     const HBA_HANDLE handle = HBA_OpenAdapter(name);
     if (handle == 0) return;
-    // Whatever the read gives, the handle is closed; its result only tells
-    // whether the values were stored.
+    // Whatever the read gives, the handle is closed, also when memory runs
+    // out; its result only tells whether the values were stored.
+    HandleCloser closer(handle);
     (void)ReadExtendedAttributes(NodeWWN, &m_subsystemIds, &m_pciBus, &m_pciFunction, &m_pciDomain,
                                  message, sizeof message, handle);
-    HBA_CloseAdapter(handle);
     return;
   }
 

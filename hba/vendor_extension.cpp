@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "hba/library_handle.h"
+#include "hba/vendor_room.h"
 
 namespace {
 
@@ -36,13 +38,6 @@ const VendorLibraries& VendorOf(const char* adapterName) {
 // The entry point BindExtension found last; null after a failed lookup and
 // once the FC-HBA libraries are freed.
 ZRNFC_GetAdapterAttributes2Func savedGetAttributes = nullptr;
-
-// A zero-filled home for the record, larger than any vendor writes.
-union ExtendedRecordBuffer {
-  ExtendedAdapterAttributes record;
-  unsigned char bytes[kExtendedRecordBufferSize];
-};
-static_assert(sizeof(ExtendedRecordBuffer) == kExtendedRecordBufferSize, "one buffer size");
 
 void Say(char* message, size_t messageSize, const char* text) {
   if (message != nullptr && messageSize > 0) std::snprintf(message, messageSize, "%s", text);
@@ -91,9 +86,8 @@ int ReadExtendedAttributes(const uint8_t* nodeWWN, uint32_t* subsystemIds, uint8
     return -3;
   }
   const uint32_t extensionHandle = handle & 0xFFFFu;
-  ExtendedRecordBuffer buffer;
-  std::memset(&buffer, 0, sizeof buffer);
-  const int r = savedGetAttributes(extensionHandle, &buffer.record);
+  auto room = std::make_unique<VendorRoom>();
+  const int r = savedGetAttributes(extensionHandle, room->Fresh<ExtendedAdapterAttributes>());
   if (r != 0) {
     if (message != nullptr && messageSize > 0) {
       std::snprintf(message, messageSize,
@@ -102,7 +96,8 @@ int ReadExtendedAttributes(const uint8_t* nodeWWN, uint32_t* subsystemIds, uint8
     }
     return -3;
   }
-  if (TakeIfSameAdapter(buffer.record, nodeWWN, subsystemIds, bus, function, domain) &&
+  if (TakeIfSameAdapter(room->Take<ExtendedAdapterAttributes>(), nodeWWN, subsystemIds, bus,
+                        function, domain) &&
       message != nullptr && messageSize > 0) {
     std::snprintf(message, messageSize, "read adapter attribs Success! handle used is 0x%x",
                   static_cast<unsigned>(extensionHandle));
@@ -114,8 +109,9 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
                                  uint32_t* subsystemIds, uint8_t* bus, uint8_t* function,
                                  uint8_t* domain, char* message, size_t messageSize) {
   Say(message, messageSize, "pass");
-  // The vendor writes names without being told a size: its contract is a
-  // buffer of kExtensionNameSize bytes, so a smaller one is never handed over.
+  // The caller's buffer holds every name the library's contract allows, so
+  // a smaller one is refused. The library itself writes into a room far
+  // larger still, since it is never told a size.
   if (name == nullptr || nameSize < kExtensionNameSize) return -1;
   const VendorLibraries& vendor = VendorOf(name);
 
@@ -170,23 +166,24 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
   } unloader{freeLibrary};
 
   // A negative count reads as no adapters.
-  const int count = getNumberOfAdapters();
+  const int reported = getNumberOfAdapters();
+  const int count = reported < kExtensionMaxAdapters ? reported : kExtensionMaxAdapters;
+  auto room = std::make_unique<VendorRoom>();
   for (int index = 0; index < count; ++index) {
-    std::memset(name, 0, nameSize);
-    const int nameStatus = getAdapterName(static_cast<uint32_t>(index), name);
-    name[nameSize - 1] = '\0';
+    const int nameStatus = getAdapterName(static_cast<uint32_t>(index), room->FreshText());
+    // The name that is kept and opened is what the contract allows.
+    room->CutText(kExtensionNameSize - 1);
+    room->CopyText(name, nameSize);
     if (nameStatus != 0) {
       Say(message, messageSize, "fail to get adapter number");
       return -5;
     }
-    const uint32_t handle = openAdapter(name);
+    const uint32_t handle = openAdapter(room->text());
     if (handle == 0) {
       Say(message, messageSize, "fail to open adapter");
       return -4;
     }
-    ExtendedRecordBuffer buffer;
-    std::memset(&buffer, 0, sizeof buffer);
-    const int r = getAttributes(handle, &buffer.record);
+    const int r = getAttributes(handle, room->Fresh<ExtendedAdapterAttributes>());
     if (r != 0) {
       closeAdapter(handle);
       if (message != nullptr && messageSize > 0) {
@@ -196,8 +193,8 @@ int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t name
       }
       return -3;
     }
-    const bool found =
-        TakeIfSameAdapter(buffer.record, nodeWWN, subsystemIds, bus, function, domain);
+    const bool found = TakeIfSameAdapter(room->Take<ExtendedAdapterAttributes>(), nodeWWN,
+                                         subsystemIds, bus, function, domain);
     closeAdapter(handle);
     if (found) return 0;
   }

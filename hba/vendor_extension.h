@@ -34,10 +34,6 @@ static_assert(offsetof(ExtendedAdapterAttributes, pciBus) == 2196, "bus at 2196"
 static_assert(offsetof(ExtendedAdapterAttributes, pciFunction) == 2197, "function at 2197");
 static_assert(offsetof(ExtendedAdapterAttributes, pciDomain) == 2198, "domain at 2198");
 
-// A vendor library may write more than the bytes read here, so the record is
-// handed over inside a zero-filled buffer of this size.
-constexpr size_t kExtendedRecordBufferSize = 8192;
-
 // The seven ZRNFC_ functions.
 extern "C" {
 typedef int (*ZRNFC_LoadLibraryFunc)();
@@ -50,8 +46,16 @@ typedef void (*ZRNFC_CloseAdapterFunc)(uint32_t handle);
 typedef int (*ZRNFC_FreeLibraryFunc)();
 }
 
-// The size of the name buffer that QueryPciInfo hands to the direct road.
+// The size of the name buffer that QueryPciInfo hands to the direct road:
+// the management library's contract for the names it writes.
 constexpr size_t kExtensionNameSize = 1024;
+
+// The most adapters of a management library the direct road walks; those
+// past it are left out as if the library had not reported them. The common
+// adapter table holds 64 adapters over all libraries, and a management
+// library reports its own vendor's among them, so 256 is far above any real
+// machine, while a count of 2147483647 would take hours for every adapter.
+constexpr int kExtensionMaxAdapters = 256;
 
 // 1 when `libraryPath` contains the management-library stem of the vendor
 // that `adapterName` names; it then saves the library's
@@ -64,16 +68,18 @@ constexpr size_t kExtensionNameSize = 1024;
 // Reads the record through the saved entry point with the low 16 bits of
 // `handle`; stores the four values only when the record's node WWN equals
 // `nodeWWN`. 0, or -3 when the call fails (or no entry point is saved).
+// Throws std::bad_alloc when memory runs out.
 [[nodiscard]] int ReadExtendedAttributes(const uint8_t* nodeWWN, uint32_t* subsystemIds,
                                          uint8_t* bus, uint8_t* function, uint8_t* domain,
                                          char* message, size_t messageSize, HBA_HANDLE handle);
 
 // Loads the vendor's management library from its three paths and walks its
-// adapters until one has `nodeWWN`; the names it reports are written into
-// `name` (which holds the adapter's name on entry and chooses the vendor;
-// at least kExtensionNameSize bytes, else -1 and nothing is loaded).
-// 0 when found, else -1 (no library) to -7 (its LoadLibrary failed). The
-// library is closed exactly once on every path.
+// first kExtensionMaxAdapters adapters until one has `nodeWWN`; the names it
+// reports, cut to kExtensionNameSize - 1 characters, are copied into `name`
+// (which holds the adapter's name on entry and chooses the vendor; at least
+// kExtensionNameSize bytes, else -1 and nothing is loaded). 0 when found,
+// else -1 (no library) to -7 (its LoadLibrary failed). The library is closed
+// exactly once on every path. Throws std::bad_alloc when memory runs out.
 [[nodiscard]] int ReadExtendedAttributesDirect(const uint8_t* nodeWWN, char* name, size_t nameSize,
                                                uint32_t* subsystemIds, uint8_t* bus,
                                                uint8_t* function, uint8_t* domain, char* message,

@@ -65,16 +65,87 @@ TEST_F(AdapterRefresh, ReadsAttributesAndPorts) {
 }
 
 // A 300-byte name is cut to what the adapter table holds, and that name
-// does not open the adapter.
+// does not open the adapter; the adapter after it is read as ever. The
+// library writes the name into the 256 bytes of its contract, or the whole
+// name and its NUL past them.
 TEST_F(AdapterRefresh, NameLongerThanTheTable) {
-  InstallAdapters("/usr/lib64/liba.so", {SampleStandinAdapter(std::string(300, 'n'), 1, 1)});
+  for (const bool overrun : {false, true}) {
+    SCOPED_TRACE(overrun ? "whole name written" : "256 bytes written");
+    StandinAdapter longName = SampleStandinAdapter(std::string(300, 'n'), 1, 1);
+    longName.name_overrun = overrun;
+    InstallAdapters("/usr/lib64/liba.so", {longName, SampleStandinAdapter("after", 2, 1)});
+    HbaConf("a\t/usr/lib64/liba.so\n");
+    ASSERT_EQ(LoadAndCount(), 2u);
+    FcHbaAdapter adapter;
+    adapter.m_index = 0;
+    EXPECT_EQ(adapter.Refresh(), 1);
+    EXPECT_EQ(adapter.GetName(), std::string(63, 'n'));
+    EXPECT_EQ(adapter.GetModel(), "Undefined");
+    FcHbaAdapter next;
+    next.m_index = 1;
+    EXPECT_EQ(next.Refresh(), 0);
+    EXPECT_EQ(next.GetName(), "after");
+    EXPECT_EQ(next.GetModel(), "SA-2");
+  }
+}
+
+// A library that writes past every record it fills (and past its entry
+// table) leaves the values read exactly as with one that does not.
+TEST_F(AdapterRefresh, RecordsWrittenPastTheirEnd) {
+  StandinLibrary library;
+  library.spill = 8192;
+  library.adapters = {SampleStandinAdapter("a", 1, 2)};
+  library.adapters[0].ports[1].statistics.TxFrames = 12;
+  InstallLibrary("/usr/lib64/liba.so", library);
   HbaConf("a\t/usr/lib64/liba.so\n");
-  LoadAndCount();
+  ASSERT_EQ(LoadAndCount(), 1u);
   FcHbaAdapter adapter;
   adapter.m_index = 0;
-  EXPECT_EQ(adapter.Refresh(), 1);
-  EXPECT_EQ(adapter.GetName(), std::string(63, 'n'));
-  EXPECT_EQ(adapter.GetModel(), "Undefined");
+  EXPECT_EQ(adapter.Refresh(), 0);
+  EXPECT_EQ(adapter.GetModel(), "SA-1");
+  EXPECT_EQ(adapter.GetDriverName(), "standin");
+  EXPECT_EQ(adapter.GetNumberOfPorts(), 2u);
+  ASSERT_EQ(adapter.GetPorts().size(), 2u);
+  EXPECT_EQ(adapter.GetPorts()[1].GetPortWWNText(), "21:00:00:00:00:00:01:01");
+  EXPECT_EQ(adapter.GetPorts()[1].GetOSDeviceName(), "/dev/standin1_1");
+  EXPECT_EQ(adapter.GetPorts()[1].GetTxFrames(), 12);
+  EXPECT_EQ(adapter.GetPorts()[1].GetSecondsSinceLastReset(), 101);
+}
+
+// A library that reports 4294967295 ports is asked for the first
+// kHbaMaxPortsRead of them only, whether their reads fail or succeed; the
+// count itself is kept as reported.
+TEST_F(AdapterRefresh, ReportedPortCountIsBounded) {
+  StandinAdapter failing = SampleStandinAdapter("failing", 1, 1);
+  failing.attributes.NumberOfPorts = 4294967295u;
+  StandinAdapter readable = SampleStandinAdapter("readable", 2, 1);
+  readable.attributes.NumberOfPorts = 4294967295u;
+  readable.unlisted_ports_read = true;
+  InstallAdapters("/usr/lib64/liba.so", {failing, readable});
+  HbaConf("a\t/usr/lib64/liba.so\n");
+
+  const struct {
+    uint32_t index;
+    int result;
+    size_t ports;
+  } cases[] = {{0, 1, 1}, {1, 0, kHbaMaxPortsRead}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.index);
+    // The adapter of the case before freed the libraries.
+    ASSERT_EQ(LoadAndCount(), 2u);
+    ClearTrace();
+    FcHbaAdapter adapter;
+    adapter.m_index = c.index;
+    EXPECT_EQ(adapter.Refresh(), c.result);
+    EXPECT_EQ(adapter.GetNumberOfPorts(), 4294967295u);
+    ASSERT_EQ(adapter.GetPorts().size(), c.ports);
+    EXPECT_EQ(adapter.GetPorts().back().GetPortIndex(), c.ports - 1);
+    long portReads = 0;
+    for (const std::string& line : ReadStandinTrace()) {
+      portReads += line.rfind("liba.so GetAdapterPortAttributes", 0) == 0;
+    }
+    EXPECT_EQ(portReads, long{kHbaMaxPortsRead});
+  }
 }
 
 // Text fields filled to their last byte with no NUL are kept whole, and read

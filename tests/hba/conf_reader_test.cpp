@@ -2,6 +2,8 @@
 // what name and path they leave there, and which libraries then count as
 // loaded.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -111,6 +113,63 @@ TEST_F(HbaLibraryTest, FileWithoutUsableLinesChangesNoSlot) {
 TEST_F(HbaLibraryTest, MissingConfLoadsNothing) {
   EXPECT_EQ(HBA_LoadLibrary(), 1);
   EXPECT_EQ(HBA_GetNumberOfAdapters(), 0u);
+}
+
+// Only a regular file is read: a FIFO would block the run and /dev/zero
+// never ends, so they and a directory count as a file that cannot be opened.
+TEST_F(HbaLibraryTest, ConfThatIsNoRegularFileIsNotRead) {
+  const struct {
+    const char* what;
+    void (*make)(const char* path);
+  } cases[] = {
+      {"link to /dev/zero", [](const char* path) { ASSERT_EQ(symlink("/dev/zero", path), 0); }},
+      {"FIFO", [](const char* path) { ASSERT_EQ(mkfifo(path, 0644), 0); }},
+      {"directory", [](const char* path) { ASSERT_EQ(mkdir(path, 0755), 0); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all("/etc/hba.conf");
+    c.make("/etc/hba.conf");
+    EXPECT_EQ(HBA_LoadLibrary(), 1);
+    EXPECT_EQ(HBA_GetNumberOfAdapters(), 0u);
+    EXPECT_TRUE(Trace().empty());
+  }
+  std::filesystem::remove_all("/etc/hba.conf");
+}
+
+// Reading stops at kHbaConfMaxBytes: a line that starts before it loads, one
+// that starts at or after it does not.
+TEST_F(HbaLibraryTest, ConfIsReadUpToItsBound) {
+  const std::string before = Install("libbefore.so", StandinLibrary());
+  const std::string after = Install("libafter.so", StandinLibrary());
+  const std::string beforeLine = "before\t" + before + "\n";
+  // Comment lines up to the offset where the "before" line must start.
+  const size_t fill = kHbaConfMaxBytes - beforeLine.size();
+  std::string comments;
+  while (fill - comments.size() > 200) comments += "#" + std::string(98, 'c') + "\n";
+  comments += "#" + std::string(fill - comments.size() - 2, 'c') + "\n";
+  WriteConf(comments + beforeLine + "after\t" + after + "\n");
+  ASSERT_EQ(HBA_LoadLibrary(), 0);
+  EXPECT_STREQ(HbaLibrarySlot(0).name, "before");
+  EXPECT_EQ(HbaLibrarySlot(0).status, kHbaLibraryLoaded);
+  EXPECT_TRUE(TraceOf("libafter.so").empty());
+}
+
+// A library that fills a larger entry table than the one it is given
+// changes no slot but its own, and that one only as its table says.
+TEST_F(HbaLibraryTest, RegistrationWrittenPastTheTable) {
+  StandinLibrary spilling = LibraryWith({"a0"});
+  spilling.spill = 4096;
+  WriteConf("first\t" + Install("libspill.so", spilling) + "\nsecond\t" +
+            Install("libnext.so", LibraryWith({"b0"})) + "\n");
+  ASSERT_EQ(HBA_LoadLibrary(), 0);
+  EXPECT_EQ(HbaLibrarySlot(0).status, kHbaLibraryLoaded);
+  EXPECT_STREQ(HbaLibrarySlot(1).name, "second");
+  EXPECT_EQ(HbaLibrarySlot(1).status, kHbaLibraryLoaded);
+  ASSERT_EQ(HBA_GetNumberOfAdapters(), 2u);
+  char name[64];
+  ASSERT_EQ(HBA_GetAdapterName(1, name), HBA_STATUS_OK);
+  EXPECT_STREQ(name, "b0");
 }
 
 TEST_F(HbaLibraryTest, LinesBeyondTheThirtySecondUsableOneAreLeftOut) {

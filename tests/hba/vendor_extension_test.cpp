@@ -219,6 +219,52 @@ TEST_F(VendorExtension, DirectTakesAVendorRecordOf4096Bytes) {
   EXPECT_EQ(out.ids, 0x3c4d1a2bu);
 }
 
+// A library that reports 2147483647 adapters, none of them the one asked
+// for: the first kExtensionMaxAdapters are walked, the rest left out, and
+// the library is freed and closed as after any walk without a match.
+TEST_F(VendorExtension, DirectWalksABoundedNumberOfAdapters) {
+  const std::string lib = "/usr/lib/libemsdm.so";
+  CopyFile(lib, MgmtStandin());
+  Config("count 2147483647\nrepeat\nadapter emx0 2000001122334400 11111111 01 00 00\n");
+  Outputs out;
+  EXPECT_EQ(Direct("Emulex-0", &out), -6);
+  EXPECT_STREQ(out.message, "could not find WWNN match");
+  EXPECT_EQ(out.ids, 0xdeadbeefu);
+  const std::string trace = Trace();
+  long names = 0;
+  for (size_t at = 0; (at = trace.find(" ZRNFC_GetAdapterName ", at)) != std::string::npos; ++at) {
+    ++names;
+  }
+  EXPECT_EQ(names, kExtensionMaxAdapters);
+  EXPECT_NE(
+      trace.find(lib + " ZRNFC_GetAdapterName " + std::to_string(kExtensionMaxAdapters - 1) + "\n"),
+      std::string::npos);
+  const std::string end = Lines(lib, {"ZRNFC_CloseAdapter 0x100", "ZRNFC_FreeLibrary", "unload"});
+  EXPECT_EQ(trace.substr(trace.size() - end.size()), end);
+}
+
+// Names written past the 1024 bytes of the contract land in the road's own
+// buffer: the caller's buffer of exactly 1024 bytes gets the name cut to
+// 1023 characters, and that is the name opened.
+TEST_F(VendorExtension, DirectCutsNamesWrittenPastTheContract) {
+  const std::string lib = "/usr/lib/libemsdm.so";
+  CopyFile(lib, MgmtStandin());
+  Config(std::string("name_pad 3000\n") + kThreeAdapters);
+  // On the heap and exactly as large as the contract, so that a write past
+  // it would be caught.
+  std::vector<char> name(kExtensionNameSize);
+  std::snprintf(name.data(), name.size(), "Emulex-0");
+  Outputs out;
+  EXPECT_EQ(
+      ReadExtendedAttributesDirect(kTarget, name.data(), name.size(), &out.ids, &out.bus,
+                                   &out.function, &out.domain, out.message, sizeof out.message),
+      -4);
+  EXPECT_STREQ(out.message, "fail to open adapter");
+  const std::string cut = "emx0" + std::string(kExtensionNameSize - 5, 'x');
+  EXPECT_EQ(std::string(name.data()), cut);
+  EXPECT_NE(Trace().find(lib + " ZRNFC_OpenAdapter " + cut + " 0x0\n"), std::string::npos);
+}
+
 class BoundExtension : public VendorExtension {
  protected:
   void SetUp() override {
@@ -236,6 +282,25 @@ class BoundExtension : public VendorExtension {
   void* library_ = nullptr;
   char message_[256] = {};
 };
+
+// A record of 20000 bytes, far more than the 2199 read, on either road.
+TEST_F(BoundExtension, BothRoadsTakeARecordFarLargerThanTheirOwn) {
+  CopyFile("/usr/lib/libemsdm.so", MgmtStandin());
+  Config(std::string("record_bytes 20000\n") + kThreeAdapters);
+  Outputs direct;
+  EXPECT_EQ(Direct("Emulex-0", &direct), 0);
+  EXPECT_EQ(direct.ids, 0x3c4d1a2bu);
+  EXPECT_EQ(direct.domain, 0x02);
+
+  int status = 1;
+  ASSERT_EQ(Bind(MgmtStandin(), "/usr/lib64/libqlsdm-x86_64.so", &status), 1);
+  Outputs bound;
+  EXPECT_EQ(ReadExtendedAttributes(kTarget, &bound.ids, &bound.bus, &bound.function, &bound.domain,
+                                   bound.message, sizeof bound.message, 0x30101),
+            0);
+  EXPECT_EQ(bound.ids, 0x3c4d1a2bu);
+  EXPECT_EQ(bound.domain, 0x02);
+}
 
 TEST_F(BoundExtension, OnlyALibraryOfTheVendorsStemBinds) {
   int status = 42;

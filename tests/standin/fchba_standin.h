@@ -28,8 +28,13 @@
 //   count N             GetNumberOfAdapters returns N (default: the adapter blocks);
 //                       an index without a block is named "adapter<index>"
 //   passthru_status S   what every entry without a record of its own returns
+//   spill N             HBA_RegisterLibrary and every entry that fills a
+//                       record write N bytes 0xEE past the caller's table or
+//                       record, as a library built for larger ones would
 //   adapter NAME        starts the next adapter block; its keys follow:
 //     name_status S     GetAdapterName returns S and writes nothing when S != 0
+//     name_overrun 1    GetAdapterName writes the whole name and its NUL,
+//                       however far past the 256 bytes of its contract
 //     handle H          OpenAdapter returns H (default: block index + 1); an
 //                       adapter is found again by the low 16 bits of H
 //     attributes_status S   GetAdapterAttributes returns S, writing nothing when S != 0
@@ -42,12 +47,14 @@
 //     ext_NodeWWN X     the NodeWWN of the extension record (default: the adapter's)
 //     ext_write_size N  bytes the extension writes in all (default 2199; the
 //                       bytes past 2199 are 0xEE)
+//     unlisted_ports_read 1   a port index without a port block reads as zero
+//                       records with status 0 (otherwise it gives 1)
 //     port              starts the adapter's next port; its keys follow:
 //       attributes_status S, statistics_status S   what the two port entries return
 //       <field> VALUE   any HBA_PORTATTRIBUTES or HBA_PORTSTATISTICS field
-// A name is read as a 256-byte buffer: a name of 256 bytes or more fills it
-// to its last byte with no NUL. An unknown handle gives status 3; a port
-// index without a block gives 1.
+// Without name_overrun a name is written into 256 bytes: a name of 256 bytes
+// or more fills them with no NUL. An unknown handle gives status 3; a port
+// index without a block gives 1 unless unlisted_ports_read.
 //
 // Trace file kStandinTraceFile (its directory is created): every library
 // appends one line per call, "<basename> <call>[ <arguments>]\n", e.g.
@@ -101,6 +108,8 @@ struct StandinAdapter {
   uint8_t ext_domain = 0;
   std::optional<HBA_WWN> ext_NodeWWN;  // default: attributes.NodeWWN
   uint32_t ext_write_size = 0;         // 0: 2199
+  bool name_overrun = false;
+  bool unlisted_ports_read = false;
 };
 
 struct StandinLibrary {
@@ -110,6 +119,7 @@ struct StandinLibrary {
   std::vector<std::string> missing;  // entry names, e.g. "GetPortStatistics"
   std::optional<HBA_UINT32> count;   // default: adapters.size()
   HBA_STATUS passthru_status = 0;
+  uint32_t spill = 0;
   std::vector<StandinAdapter> adapters;
 };
 

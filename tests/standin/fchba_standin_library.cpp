@@ -53,6 +53,8 @@ struct Adapter {
   bool ext_wwn_set;
   HBA_WWN ext_wwn;
   HBA_UINT32 ext_write_size;
+  bool name_overrun;
+  bool unlisted_ports_read;
 };
 
 enum Entry {
@@ -118,6 +120,7 @@ struct Scenario {
   bool count_set;
   HBA_UINT32 count;
   HBA_STATUS passthru_status;
+  HBA_UINT32 spill;
   int adapter_count;
   Adapter adapters[kMaxAdapters];
 };
@@ -256,6 +259,7 @@ void ApplyLine(char* line, Adapter** adapter, Port** port) {
     if (std::strcmp(key, "version") == 0) s.version = Number(value);
     if (std::strcmp(key, "load") == 0) s.load_status = Number(value);
     if (std::strcmp(key, "passthru_status") == 0) s.passthru_status = Number(value);
+    if (std::strcmp(key, "spill") == 0) s.spill = Number(value);
     if (std::strcmp(key, "count") == 0) {
       s.count_set = true;
       s.count = Number(value);
@@ -302,6 +306,10 @@ void ApplyLine(char* line, Adapter** adapter, Port** port) {
     a.ext_domain = static_cast<HBA_UINT8>(Number(value));
   } else if (std::strcmp(key, "ext_write_size") == 0) {
     a.ext_write_size = Number(value);
+  } else if (std::strcmp(key, "name_overrun") == 0) {
+    a.name_overrun = Number(value) != 0;
+  } else if (std::strcmp(key, "unlisted_ports_read") == 0) {
+    a.unlisted_ports_read = Number(value) != 0;
   } else if (std::strcmp(key, "ext_NodeWWN") == 0) {
     a.ext_wwn_set = true;
     ReadBytes(value, a.ext_wwn.wwn, sizeof a.ext_wwn.wwn);
@@ -329,6 +337,12 @@ void ReadScenario() {
 }
 
 // ---- Entry points ---------------------------------------------------------
+
+// Writes the scenario's spill past the end of a caller's `record`.
+template <typename Record>
+void Spill(Record* record) {
+  std::memset(record + 1, 0xEE, g_scenario.spill);
+}
 
 HBA_UINT32 AdapterCount() {
   return g_scenario.count_set ? g_scenario.count
@@ -379,6 +393,12 @@ HBA_STATUS GetAdapterName(HBA_UINT32 index, char* name) {
   }
   const Adapter& a = g_scenario.adapters[index];
   if (a.name_status != HBA_STATUS_OK) return a.name_status;
+  if (a.name_overrun) {
+    // The whole name and its NUL, past the 256 bytes of the contract.
+    std::memcpy(name, a.name, a.name_length);
+    name[a.name_length] = '\0';
+    return HBA_STATUS_OK;
+  }
   const size_t length = a.name_length < kVendorNameSize ? a.name_length : kVendorNameSize;
   std::memcpy(name, a.name, length);
   if (length < kVendorNameSize) name[length] = '\0';
@@ -405,6 +425,7 @@ HBA_STATUS GetAdapterAttributes(HBA_HANDLE handle, HBA_ADAPTERATTRIBUTES* attrib
   if (a == nullptr) return HBA_STATUS_ERROR_INVALID_HANDLE;
   if (a->attributes_status != HBA_STATUS_OK) return a->attributes_status;
   std::memcpy(attributes, &a->attributes, sizeof *attributes);
+  Spill(attributes);
   return HBA_STATUS_OK;
 }
 
@@ -413,10 +434,16 @@ HBA_STATUS GetAdapterPortAttributes(HBA_HANDLE handle, HBA_UINT32 portIndex,
   Trace("GetAdapterPortAttributes 0x%x %u", handle, portIndex);
   const Adapter* a = ByHandle(handle);
   if (a == nullptr) return HBA_STATUS_ERROR_INVALID_HANDLE;
-  if (portIndex >= static_cast<HBA_UINT32>(a->port_count)) return HBA_STATUS_ERROR;
+  if (portIndex >= static_cast<HBA_UINT32>(a->port_count)) {
+    if (!a->unlisted_ports_read) return HBA_STATUS_ERROR;
+    std::memset(attributes, 0, sizeof *attributes);
+    Spill(attributes);
+    return HBA_STATUS_OK;
+  }
   const Port& p = a->ports[portIndex];
   if (p.attributes_status != HBA_STATUS_OK) return p.attributes_status;
   std::memcpy(attributes, &p.attributes, sizeof *attributes);
+  Spill(attributes);
   return HBA_STATUS_OK;
 }
 
@@ -425,10 +452,16 @@ HBA_STATUS GetPortStatistics(HBA_HANDLE handle, HBA_UINT32 portIndex,
   Trace("GetPortStatistics 0x%x %u", handle, portIndex);
   const Adapter* a = ByHandle(handle);
   if (a == nullptr) return HBA_STATUS_ERROR_INVALID_HANDLE;
-  if (portIndex >= static_cast<HBA_UINT32>(a->port_count)) return HBA_STATUS_ERROR;
+  if (portIndex >= static_cast<HBA_UINT32>(a->port_count)) {
+    if (!a->unlisted_ports_read) return HBA_STATUS_ERROR;
+    std::memset(statistics, 0, sizeof *statistics);
+    Spill(statistics);
+    return HBA_STATUS_OK;
+  }
   const Port& p = a->ports[portIndex];
   if (p.statistics_status != HBA_STATUS_OK) return p.statistics_status;
   std::memcpy(statistics, &p.statistics, sizeof *statistics);
+  Spill(statistics);
   return HBA_STATUS_OK;
 }
 
@@ -519,6 +552,7 @@ STANDIN_EXPORT HBA_STATUS HBA_RegisterLibrary(HBA_ENTRYPOINTS* entries) {
   STANDIN_SET(kReportLUNs, ReportLUNsHandler, ReportLUNs);
   STANDIN_SET(kReadCapacity, ReadCapacityHandler, ReadCapacity);
 #undef STANDIN_SET
+  Spill(entries);
   return g_scenario.register_status;
 }
 

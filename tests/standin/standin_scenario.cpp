@@ -83,6 +83,7 @@ std::string StandinScenario(const StandinLibrary& library) {
   out << "passthru_status " << library.passthru_status << '\n';
   for (const std::string& entry : library.missing) out << "missing " << entry << '\n';
   if (library.count) out << "count " << *library.count << '\n';
+  if (library.spill != 0) out << "spill " << library.spill << '\n';
   for (const StandinAdapter& adapter : library.adapters) {
     out << "adapter " << Escape(adapter.name.data(), adapter.name.size()) << '\n';
     out << "name_status " << adapter.name_status << '\n';
@@ -99,6 +100,8 @@ std::string StandinScenario(const StandinLibrary& library) {
           << '\n';
     }
     if (adapter.ext_write_size != 0) out << "ext_write_size " << adapter.ext_write_size << '\n';
+    if (adapter.name_overrun) out << "name_overrun 1\n";
+    if (adapter.unlisted_ports_read) out << "unlisted_ports_read 1\n";
     for (const StandinPort& port : adapter.ports) {
       out << "port\n";
       out << "attributes_status " << port.attributes_status << '\n';

@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kMaxAdapters = 16;
-constexpr int kMaxRecordBytes = 4096;
+constexpr int kMaxRecordBytes = 32768;
 
 struct StandinAdapter {
   char name[128];
@@ -31,11 +31,15 @@ struct StandinAdapter {
   int attrStatus;
 };
 
+constexpr int kMaxNamePad = 8192;
+
 struct StandinConfig {
   int loadStatus = 0;
   bool countSet = false;
   int count = 0;
   int recordBytes = 2199;
+  bool repeat = false;
+  int namePad = 0;
   int adapters = 0;
   StandinAdapter adapter[kMaxAdapters];
 };
@@ -113,6 +117,11 @@ void ReadConfig(StandinConfig* config) {
       config->recordBytes = bytes < 2199 ? 2199 : bytes > kMaxRecordBytes ? kMaxRecordBytes : bytes;
     }
     if (std::strcmp(key, "adapter") == 0) ParseAdapter(rest, config);
+    if (std::strcmp(key, "repeat") == 0) config->repeat = true;
+    if (std::strcmp(key, "name_pad") == 0) {
+      const int pad = std::atoi(rest);
+      config->namePad = pad < 0 ? 0 : pad > kMaxNamePad ? kMaxNamePad : pad;
+    }
   }
   std::fclose(file);
 }
@@ -156,8 +165,19 @@ __attribute__((visibility("default"))) int ZRNFC_GetAdapterName(uint32_t index, 
   StandinConfig config;
   ReadConfig(&config);
   Trace("ZRNFC_GetAdapterName %u", static_cast<unsigned>(index));
-  if (index >= static_cast<uint32_t>(config.adapters)) return 2;
+  if (index >= static_cast<uint32_t>(config.adapters)) {
+    if (!config.repeat || config.adapters == 0) return 2;
+    index %= static_cast<uint32_t>(config.adapters);
+  }
   if (config.adapter[index].nameFail) return 1;
+  if (config.namePad > 0) {
+    // Past the 1024 bytes of the contract, as a careless library would.
+    const size_t length = std::strlen(config.adapter[index].name);
+    std::memcpy(name, config.adapter[index].name, length);
+    std::memset(name + length, 'x', static_cast<size_t>(config.namePad));
+    name[length + static_cast<size_t>(config.namePad)] = '\0';
+    return 0;
+  }
   // The caller's buffer is 1024 bytes: the extension's contract.
   std::snprintf(name, 1024, "%s", config.adapter[index].name);
   return 0;

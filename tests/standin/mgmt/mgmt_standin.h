@@ -8,14 +8,21 @@
 //   count <n>            what ZRNFC_GetNumberOfAdapters returns, negative
 //                        allowed (default: the number of adapter lines)
 //   record_bytes <n>     bytes ZRNFC_GetAdapterAttributes2 writes (default
-//                        2199, at most 4096): shows a caller's buffer is big
+//                        2199, at most 32768): shows a caller's buffer is big
 //   adapter <name> <node wwn, 16 hex digits> <subsystem-id word, hex>
 //           <bus> <function> <domain> [name_fail] [open_zero] [attr <status>]
 //                        one adapter (at most 16); bus, function and domain
 //                        in hex. name_fail: ZRNFC_GetAdapterName returns 1
 //                        for it; open_zero: ZRNFC_OpenAdapter returns 0;
 //                        attr: ZRNFC_GetAdapterAttributes2 returns <status>.
-// An index past the adapter lines fails ZRNFC_GetAdapterName with 2.
+//   repeat               an index past the adapter lines is served by line
+//                        (index mod lines), so a large count walks them over
+//                        and over
+//   name_pad <n>         ZRNFC_GetAdapterName writes each name followed by
+//                        <n> bytes "x" and a NUL (n at most 8192), whatever
+//                        the 1024 bytes of its contract
+// Without repeat, an index past the adapter lines fails ZRNFC_GetAdapterName
+// with 2.
 //
 // Trace file "/etc/zrn_standin/mgmt.trace": every call appends one line,
 // "<library path> <call> [arguments]", and so do loading ("load") and
