@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
 namespace {
@@ -17,6 +18,12 @@ struct FreeDeleter {
 }  // namespace
 
 std::optional<std::vector<std::string>> ReadCommandLines(const std::string& command) {
+  // Console text still buffered ("Performing discovery..." under an
+  // installer's pipe) is written out before the pipeline starts, as before
+  // every other command, so it is neither late nor lost if the run is
+  // killed meanwhile.
+  std::cout.flush();
+  std::fflush(stdout);
   std::unique_ptr<FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
   if (!pipe) return std::nullopt;
   std::vector<std::string> lines;

@@ -3,8 +3,15 @@
 #include "hba/sysfs_pci.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <string>
+#include <vector>
+
+#include "hba/shell_pipe.h"
 
 #include "tests/hba/hba_test_support.h"
 
@@ -81,6 +88,33 @@ TEST_F(SysfsPci, OddDirectoryNamesAreNotPastedIntoCommands) {
   // A plain device at the same address is still found.
   Device(kBridge + "/0000:09:00.0", "0x", "10df", "f100", "1077", "015d");
   EXPECT_EQ(FindSysfsPciId(0, 0x09, 0, 0x1077, 0x015d), "10dff100");
+}
+
+}  // namespace
+
+namespace {
+
+// Console text written before a pipeline starts is already out when it
+// runs: the pipeline reads the file standard output goes to and finds it.
+TEST(ShellPipe, PendingConsoleTextIsWrittenBeforeThePipelineRuns) {
+  char path[] = "/tmp/zrn_console_XXXXXX";
+  const int console = mkstemp(path);
+  ASSERT_GE(console, 0);
+  std::cout.flush();
+  std::fflush(stdout);
+  const int saved = dup(1);
+  ASSERT_GE(saved, 0);
+  ASSERT_EQ(dup2(console, 1), 1);
+  close(console);
+  std::cout << "Performing discovery...";
+  const auto lines = ReadCommandLines(std::string("cat ") + path);
+  std::cout.flush();
+  std::fflush(stdout);
+  ASSERT_EQ(dup2(saved, 1), 1);
+  close(saved);
+  unlink(path);
+  ASSERT_TRUE(lines.has_value());
+  EXPECT_EQ(*lines, std::vector<std::string>{"Performing discovery..."});
 }
 
 }  // namespace
