@@ -4,7 +4,6 @@
 #include <libxml/parser.h>
 
 #include <algorithm>
-#include <climits>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -19,16 +18,38 @@ namespace {
 
 const char kReferenceFile[] = "reference.xml";
 
-// How deep entity references are followed inside one another. The library
-// already refuses a document whose entities nest deeper than 40 when it
-// parses it; this only keeps the reading's own recursion bounded whatever it
-// is given.
+// How deep entity references are followed inside one another. An entity
+// cannot refer to itself in a well-formed document and the library refuses
+// deep nesting as it parses; this keeps the reading's own recursion bounded
+// whatever it is given. Real values use no entity at all.
 constexpr int kMaxEntityNesting = 64;
 
 // Parse options: none of the library's limits is lifted (no XML_PARSE_HUGE),
 // entity references stay references (no XML_PARSE_NOENT, so nothing
 // external is ever loaded for them), and the network is never used.
 constexpr int kParseOptions = XML_PARSE_NONET;
+
+// What reading values from one document may still take.
+class ValueBudget {
+ public:
+  explicit ValueBudget(size_t bytes) : left_(bytes) {}
+  // Takes `bytes` from what is left; false (and nothing left from then on)
+  // when there is not as much.
+  [[nodiscard]] bool Spend(size_t bytes) {
+    if (spent_ || bytes > left_) {
+      spent_ = true;
+      left_ = 0;
+      return false;
+    }
+    left_ -= bytes;
+    return true;
+  }
+  [[nodiscard]] bool spent() const { return spent_; }
+
+ private:
+  size_t left_;
+  bool spent_ = false;
+};
 
 // A DOCTYPE declaration carries the root's name too, so names alone are not
 // enough: only elements count.
@@ -74,6 +95,24 @@ bool AppendText(const xmlDoc* doc, const xmlNode* list, int depth, ValueBudget& 
   return true;
 }
 
+// GetAttributeValue with the text paid for from `budget`: "" when it would
+// take more than is left, and the budget is then spent.
+std::wstring ReadAttribute(xmlNode* element, const char* name, ValueBudget& budget) {
+  std::wstring value;
+  for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
+    if (attr->type != XML_ATTRIBUTE_NODE ||
+        !xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>(name))) {
+      continue;
+    }
+    // The value may be split over several text and entity-reference nodes,
+    // or have none at all when it is empty.
+    std::string text;
+    if (!AppendText(element->doc, attr->children, 0, budget, &text)) return std::wstring();
+    value = WidenBytes(text);
+  }
+  return value;
+}
+
 // The path elements hold their text in a CDATA section that must come first.
 void ReadPath(const xmlNode* node, std::wstring* field) {
   const xmlNode* first = node->children;
@@ -93,7 +132,7 @@ ReferenceDevice ReadDevice(xmlNode* device, ValueBudget& budget) {
   };
   for (xmlNode* child = device->children; child != nullptr; child = child->next) {
     for (const auto& f : kFields) {
-      if (IsElement(child, f.name)) reference.*f.field = GetAttributeValue(child, "value", budget);
+      if (IsElement(child, f.name)) reference.*f.field = ReadAttribute(child, "value", budget);
     }
   }
   return reference;
@@ -178,35 +217,9 @@ bool Read(RegularFile& file, Contents* contents) {
 
 }  // namespace
 
-bool ValueBudget::Spend(size_t bytes) {
-  if (spent_ || bytes > left_) {
-    spent_ = true;
-    left_ = 0;
-    return false;
-  }
-  left_ -= bytes;
-  return true;
-}
-
-std::wstring GetAttributeValue(xmlNode* element, const char* name, ValueBudget& budget) {
-  std::wstring value;
-  for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-    if (attr->type != XML_ATTRIBUTE_NODE ||
-        !xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>(name))) {
-      continue;
-    }
-    // The value may be split over several text and entity-reference nodes,
-    // or have none at all when it is empty.
-    std::string text;
-    if (!AppendText(element->doc, attr->children, 0, budget, &text)) return std::wstring();
-    value = WidenBytes(text);
-  }
-  return value;
-}
-
 std::wstring GetAttributeValue(xmlNode* element, const char* name) {
   ValueBudget budget(kMaxValueBytes);
-  return GetAttributeValue(element, name, budget);
+  return ReadAttribute(element, name, budget);
 }
 
 bool ReferenceSet::Load() {

@@ -35,28 +35,10 @@ constexpr size_t kMaxReferenceFileBytes = 4 << 20;
 // each entity once, not each use of it in an attribute.
 constexpr size_t kMaxValueBytes = 16 << 20;
 
-// What reading values from one document may still take.
-class ValueBudget {
- public:
-  explicit ValueBudget(size_t bytes) : left_(bytes) {}
-  // Takes `bytes` from what is left; false (and nothing left) when there is
-  // not as much.
-  [[nodiscard]] bool Spend(size_t bytes);
-  [[nodiscard]] bool spent() const { return spent_; }
-
- private:
-  size_t left_;
-  bool spent_ = false;
-};
-
 // The whole text of the element's attribute of that name (entity references
 // replaced by their text), widened byte by byte; "" when the element has no
-// such attribute or the attribute has no text. The text is paid for from
-// `budget`; when it would take more than is left, the result is "" and the
-// budget is spent.
-[[nodiscard]] std::wstring GetAttributeValue(xmlNode* element, const char* name,
-                                             ValueBudget& budget);
-// The same with a budget of its own of kMaxValueBytes.
+// such attribute or the attribute has no text, and "" when the text would
+// come to more than kMaxValueBytes.
 [[nodiscard]] std::wstring GetAttributeValue(xmlNode* element, const char* name);
 
 #endif  // ZRN_CORE_REFERENCE_SET_H_
