@@ -53,7 +53,9 @@ size_t XmlCharLength(const std::string& text, size_t at) {
 // above that begins no well-formed sequence of an allowed character is kept
 // as the character of the same number (U+0080 to U+00FF): that is how the
 // library writes such a byte within a value, but at a value's end it wrote
-// the bare byte, which is no UTF-8. Everything else is kept as it is.
+// the bare byte, which is no UTF-8 (and a lead byte before bytes that do not
+// continue it was read with them as one made-up character). Everything else,
+// ASCII and well-formed UTF-8 alike, is kept as it is.
 std::string XmlValue(const std::wstring& field) {
   const std::string bytes = NarrowBytes(field);
   std::string value;
