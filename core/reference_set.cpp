@@ -1,17 +1,55 @@
 #include "core/reference_set.h"
 
+#include <libxml/entities.h>
 #include <libxml/parser.h>
-#include <sys/stat.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <new>
+#include <vector>
 
 #include "core/records.h"
+#include "core/regular_file.h"
 #include "core/text.h"
 #include "core/xml_library.h"
 
 namespace {
 
 const char kReferenceFile[] = "reference.xml";
+
+// How deep entity references are followed inside one another. An entity
+// cannot refer to itself in a well-formed document and the library refuses
+// deep nesting as it parses; this keeps the reading's own recursion bounded
+// whatever it is given. Real values use no entity at all.
+constexpr int kMaxEntityNesting = 64;
+
+// Parse options: none of the library's limits is lifted (no XML_PARSE_HUGE),
+// entity references stay references (no XML_PARSE_NOENT, so nothing
+// external is ever loaded for them), and the network is never used.
+constexpr int kParseOptions = XML_PARSE_NONET;
+
+// What reading values from one document may still take.
+class ValueBudget {
+ public:
+  explicit ValueBudget(size_t bytes) : left_(bytes) {}
+  // Takes `bytes` from what is left; false (and nothing left from then on)
+  // when there is not as much.
+  [[nodiscard]] bool Spend(size_t bytes) {
+    if (spent_ || bytes > left_) {
+      spent_ = true;
+      left_ = 0;
+      return false;
+    }
+    left_ -= bytes;
+    return true;
+  }
+  [[nodiscard]] bool spent() const { return spent_; }
+
+ private:
+  size_t left_;
+  bool spent_ = false;
+};
 
 // A DOCTYPE declaration carries the root's name too, so names alone are not
 // enough: only elements count.
@@ -25,13 +63,63 @@ std::wstring WidenXml(const xmlChar* text) {
   return WidenBytes(reinterpret_cast<const char*>(text));
 }
 
+bool AppendPaid(const xmlChar* content, ValueBudget& budget, std::string* text) {
+  if (content == nullptr) return true;
+  const size_t length = static_cast<size_t>(xmlStrlen(content));
+  if (!budget.Spend(length)) return false;
+  text->append(reinterpret_cast<const char*>(content), length);
+  return true;
+}
+
+// Appends the text of the nodes of `list` with each entity reference
+// replaced by its entity's text, as the library's
+// xmlNodeListGetString(doc, list, 1) puts it together, but paid for from
+// `budget` node by node, so a value that would expand past it is never
+// built. False when the budget ran out or entities nest too deep.
+bool AppendText(const xmlDoc* doc, const xmlNode* list, int depth, ValueBudget& budget,
+                std::string* text) {
+  for (const xmlNode* node = list; node != nullptr; node = node->next) {
+    if (!budget.Spend(1)) return false;
+    if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+      if (!AppendPaid(node->content, budget, text)) return false;
+    } else if (node->type == XML_ENTITY_REF_NODE) {
+      const xmlEntity* entity = xmlGetDocEntity(doc, node->name);
+      if (entity == nullptr) {
+        if (!AppendPaid(node->content, budget, text)) return false;
+      } else if (depth >= kMaxEntityNesting ||
+                 !AppendText(doc, entity->children, depth + 1, budget, text)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// GetAttributeValue with the text paid for from `budget`: "" when it would
+// take more than is left, and the budget is then spent.
+std::wstring ReadAttribute(xmlNode* element, const char* name, ValueBudget& budget) {
+  std::wstring value;
+  for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
+    if (attr->type != XML_ATTRIBUTE_NODE ||
+        !xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>(name))) {
+      continue;
+    }
+    // The value may be split over several text and entity-reference nodes,
+    // or have none at all when it is empty.
+    std::string text;
+    if (!AppendText(element->doc, attr->children, 0, budget, &text)) return std::wstring();
+    value = WidenBytes(text);
+  }
+  return value;
+}
+
 // The path elements hold their text in a CDATA section that must come first.
 void ReadPath(const xmlNode* node, std::wstring* field) {
   const xmlNode* first = node->children;
   if (first != nullptr && first->type == XML_CDATA_SECTION_NODE) *field = WidenXml(first->content);
 }
 
-ReferenceDevice ReadDevice(xmlNode* device) {
+ReferenceDevice ReadDevice(xmlNode* device, ValueBudget& budget) {
   ReferenceDevice reference;
   const struct {
     const char* name;
@@ -44,42 +132,23 @@ ReferenceDevice ReadDevice(xmlNode* device) {
   };
   for (xmlNode* child = device->children; child != nullptr; child = child->next) {
     for (const auto& f : kFields) {
-      if (IsElement(child, f.name)) reference.*f.field = GetAttributeValue(child, "value");
+      if (IsElement(child, f.name)) reference.*f.field = ReadAttribute(child, "value", budget);
     }
   }
   return reference;
 }
 
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+// What one document holds, gathered before any of it reaches the set, so
+// that a refused document leaves the set as it was.
+struct Contents {
+  std::wstring discovery_app_path;
+  std::wstring installer_app_path;
+  std::vector<ReferenceDevice> devices;
 };
 
-}  // namespace
-
-std::wstring GetAttributeValue(xmlNode* element, const char* name) {
-  std::wstring value;
-  for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-    if (attr->type != XML_ATTRIBUTE_NODE ||
-        !xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>(name))) {
-      continue;
-    }
-    // The value may be split over several text and entity-reference nodes,
-    // or have none at all when it is empty.
-    xmlChar* text = xmlNodeListGetString(element->doc, attr->children, 1);
-    value = WidenXml(text);
-    xmlFree(text);
-  }
-  return value;
-}
-
-bool ReferenceSet::Load() {
-  struct stat info;
-  if (stat(kReferenceFile, &info) != 0) return false;
-  XmlLibraryScope library;
-  // Declared after the scope, so the document is freed before the library
-  // state on every return.
-  std::unique_ptr<xmlDoc, DocFree> doc(xmlParseFile(kReferenceFile));
-  if (!doc) return false;
+// False when the values came to more than kMaxValueBytes.
+bool Walk(xmlDoc* doc, Contents* contents) {
+  ValueBudget budget(kMaxValueBytes);
   xmlNode* node = doc->children;
   while (node != nullptr) {
     if (IsElement(node, "marvo_fchba_reference")) {
@@ -88,15 +157,87 @@ bool ReferenceSet::Load() {
       continue;
     }
     if (IsElement(node, "discovery_app_path")) {
-      ReadPath(node, &discovery_app_path);
+      ReadPath(node, &contents->discovery_app_path);
     } else if (IsElement(node, "installer_app_path")) {
-      ReadPath(node, &installer_app_path);
+      ReadPath(node, &contents->installer_app_path);
     } else if (IsElement(node, "devices")) {
       for (xmlNode* child = node->children; child != nullptr; child = child->next) {
-        if (IsElement(child, "device")) devices.push_back(ReadDevice(child));
+        if (!IsElement(child, "device")) continue;
+        contents->devices.push_back(ReadDevice(child, budget));
+        if (budget.spent()) return false;
       }
     }
     node = node->next;
   }
   return true;
+}
+
+// Hands the library the file's bytes. A file longer than
+// kMaxReferenceFileBytes makes the read fail. The library takes a failed
+// read for the end of the file, so a document whose read failed is refused
+// here.
+struct FileInput {
+  RegularFile& file;
+  size_t left;
+  bool failed = false;
+};
+
+int ReadInput(void* context, char* buffer, int size) {
+  auto* input = static_cast<FileInput*>(context);
+  if (size <= 0) return 0;
+  if (input->left == 0) {
+    // One byte more tells a file that ends at the bound from a longer one.
+    char extra;
+    if (input->file.Read(&extra, 1) == 0) return 0;
+    input->failed = true;
+    return -1;
+  }
+  const long n = input->file.Read(buffer, std::min(static_cast<size_t>(size), input->left));
+  if (n < 0) {
+    input->failed = true;
+    return -1;
+  }
+  input->left -= static_cast<size_t>(n);
+  return static_cast<int>(n);
+}
+
+struct DocFree {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+
+bool Read(RegularFile& file, Contents* contents) {
+  XmlLibraryScope library;
+  FileInput input{file, kMaxReferenceFileBytes};
+  // Declared after the scope, so the document is freed before the library
+  // state on every return. Diagnostics name the file as the library would.
+  std::unique_ptr<xmlDoc, DocFree> doc(
+      xmlReadIO(ReadInput, nullptr, &input, kReferenceFile, nullptr, kParseOptions));
+  return doc && !input.failed && Walk(doc.get(), contents);
+}
+
+}  // namespace
+
+std::wstring GetAttributeValue(xmlNode* element, const char* name) {
+  ValueBudget budget(kMaxValueBytes);
+  return ReadAttribute(element, name, budget);
+}
+
+bool ReferenceSet::Load() {
+  // Only a regular file is read: a FIFO or a device at the path would block
+  // or never end, and counts as a missing file.
+  RegularFile file(kReferenceFile);
+  if (!file.is_open()) return false;
+  try {
+    Contents contents{discovery_app_path, installer_app_path, {}};
+    if (!Read(file, &contents)) return false;
+    devices.insert(devices.end(), std::make_move_iterator(contents.devices.begin()),
+                   std::make_move_iterator(contents.devices.end()));
+    discovery_app_path = std::move(contents.discovery_app_path);
+    installer_app_path = std::move(contents.installer_app_path);
+    return true;
+  } catch (const std::bad_alloc&) {
+    // Memory ran out while the values were copied: the file is refused like
+    // one that cannot be read, instead of ending the program.
+    return false;
+  }
 }

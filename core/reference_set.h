@@ -7,16 +7,38 @@
 // "installer_app_path" (a leading CDATA section), "devices" (its "device"
 // children). Everything else is skipped with all it contains. Values are
 // widened byte by byte. Nothing of the parsed document outlives Load.
+//
+// What loading may take is bounded: the file is read only when it is a
+// regular file of at most kMaxReferenceFileBytes, and the values of one
+// document together, with their entity references replaced, may not exceed
+// kMaxValueBytes. A document past either bound is refused like one that is
+// not well-formed.
 #ifndef ZRN_CORE_REFERENCE_SET_H_
 #define ZRN_CORE_REFERENCE_SET_H_
 
 #include <libxml/tree.h>
 
+#include <cstddef>
 #include <string>
 
+// The largest "reference.xml" that is read. A package's file lists a few
+// hundred devices at most, some kilobytes; the bound is a thousand times
+// that and keeps what the library builds from a file within reach.
+constexpr size_t kMaxReferenceFileBytes = 4 << 20;
+
+// What the values of one document may come to together once entity
+// references are replaced, each text or reference node counting one byte
+// besides its text, so that references that expand to nothing are paid for
+// too. Real values are version texts and identities of a few bytes each; a
+// single value of 1 MiB still loads. An internal entity referenced many
+// times over can make a small file expand to gigabytes: the library checks
+// each entity once, not each use of it in an attribute.
+constexpr size_t kMaxValueBytes = 16 << 20;
+
 // The whole text of the element's attribute of that name (entity references
-// included), widened byte by byte; "" when the element has no such attribute
-// or the attribute has no text.
+// replaced by their text), widened byte by byte; "" when the element has no
+// such attribute or the attribute has no text, and "" when the text would
+// come to more than kMaxValueBytes.
 [[nodiscard]] std::wstring GetAttributeValue(xmlNode* element, const char* name);
 
 #endif  // ZRN_CORE_REFERENCE_SET_H_

@@ -1,8 +1,11 @@
 // Operating-system detection over release files laid into /etc through an
 // overlay in the tests' private mount namespace: the host's /etc is never
 // changed. The tag is only stored, so the test reads it from the record.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -94,10 +97,40 @@ TEST_F(DetectOsTest, UnreadableReleaseFileGivesNoTag) {
   fs::create_directory(kRedHat);
   WriteFile(kSuse, "SUSE Linux Enterprise Server 11\n");
   TestComponent cmp;
-  testing::internal::CaptureStderr();  // cat's complaint
   EXPECT_EQ(cmp.DetectOS(), 0);
-  testing::internal::GetCapturedStderr();
   EXPECT_EQ(cmp.m_discoveryInfo.os.first, L"");
+}
+
+// Only a regular file is read. What else stands at the Red Hat path (a FIFO
+// without a writer that blocked the read, a device that never ends) gives no
+// text, as a file that cannot be read: no tag, and the SUSE file is still not
+// tried.
+TEST_F(DetectOsTest, ReleaseFileThatIsNoRegularFileGivesNoTag) {
+  const char* kKinds[] = {"fifo", "/dev/zero", "/dev/null"};
+  for (const char* kind : kKinds) {
+    SCOPED_TRACE(kind);
+    fs::remove(kRedHat);
+    if (std::string(kind) == "fifo") {
+      ASSERT_EQ(mkfifo(kRedHat, 0644), 0) << std::strerror(errno);
+    } else {
+      fs::create_symlink(kind, kRedHat);
+    }
+    WriteFile(kSuse, "SUSE Linux Enterprise Server 11\n");
+    TestComponent cmp;
+    EXPECT_EQ(cmp.DetectOS(), 0);
+    EXPECT_EQ(cmp.m_discoveryInfo.os.first, L"");
+  }
+}
+
+// A release file is read only as far as a bound far above a real one; the
+// rules decide on the start of the text. Here the file is 16 GiB long, all of
+// it but the first line a hole of NUL bytes.
+TEST_F(DetectOsTest, LongReleaseFileIsReadOnlyAtItsStart) {
+  WriteFile(kRedHat, "Red Hat Enterprise Linux Server release 5.4 (Tikanga)\n");
+  ASSERT_EQ(truncate(kRedHat, off_t{16} << 30), 0) << std::strerror(errno);
+  TestComponent cmp;
+  EXPECT_EQ(cmp.DetectOS(), 0);
+  EXPECT_EQ(cmp.m_discoveryInfo.os.first, L"rhel5");
 }
 
 }  // namespace

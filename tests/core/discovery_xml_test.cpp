@@ -3,6 +3,9 @@
 #include <libxml/parser.h>
 
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "core/reference_set.h"
 #include "core/text.h"
@@ -119,6 +122,76 @@ TEST_F(DiscoveryXmlTest, SpecialCharactersAreEscapedAndReadBack) {
   EXPECT_EQ(GetAttributeValue(altName, "value"),
             (std::wstring{static_cast<wchar_t>(-61), static_cast<wchar_t>(-87)}));
   xmlFreeDoc(doc);
+}
+
+// The "value" of the first leaf ("type") of the file at `path` as a parser
+// reads it, byte by byte; nullopt when the file does not parse.
+std::optional<std::string> ReadBackType(const char* path) {
+  std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
+      xmlReadFile(path, nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING), xmlFreeDoc);
+  if (!doc) return std::nullopt;
+  xmlChar* value = xmlGetProp(xmlFirstElementChild(xmlDocGetRootElement(doc.get())),
+                              reinterpret_cast<const xmlChar*>("value"));
+  std::string text = value ? reinterpret_cast<const char*>(value) : "";
+  xmlFree(value);
+  return text;
+}
+
+// A value holds only what XML 1.0 can carry in the document's UTF-8: control
+// characters are left out, a byte that begins no well-formed character is
+// kept as the character of its number, the rest is kept as it is, and the
+// file always parses.
+TEST_F(DiscoveryXmlTest, ValuesHoldOnlyWhatXmlCanCarry) {
+  const wchar_t kAbove = 0x101;  // narrows to 0x01
+  const struct {
+    const char* what;
+    std::wstring field;
+    std::string read;  // the value a parser reads back
+  } kCases[] = {
+      {"model with control characters",
+       WidenBytes("QLE\x01\x1b"
+                  "2562"),
+       "QLE2562"},
+      {"colour sequence at the end", WidenBytes("US2.01A12\x1b[0m"), "US2.01A12[0m"},
+      {"every control character",
+       WidenBytes("<\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f"
+                  "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f>"),
+       "<\t\n\r\x7f>"},
+      {"NUL within the value", std::wstring(L"ab\0cd", 5), "abcd"},
+      {"wide character that narrows to a control byte", std::wstring{L'a', kAbove, L'b'}, "ab"},
+      {"UTF-8 characters of two to four bytes",
+       WidenBytes("\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+       "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"stray byte at the end", WidenBytes("ab\xE9"), "ab\xC3\xA9"},
+      {"stray byte within", WidenBytes("\xE9x"), "\xC3\xA9x"},
+      {"lone continuation byte at the end", WidenBytes("x\x80"), "x\xC2\x80"},
+      {"cut sequence at the end", WidenBytes("x\xE2\x82"), "x\xC3\xA2\xC2\x82"},
+      {"surrogate", WidenBytes("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80"},
+      {"U+FFFF", WidenBytes("\xEF\xBF\xBF"), "\xC3\xAF\xC2\xBF\xC2\xBF"},
+      {"overlong form", WidenBytes("\xC0\xAF"), "\xC3\x80\xC2\xAF"},
+      {"past U+10FFFF", WidenBytes("\xF4\x90\x80\x80"), "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+  };
+  TestComponent cmp;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    cmp.m_discoveryInfo.type = c.field;
+    Write(cmp);
+    EXPECT_EQ(ReadBackType("out.xml"), c.read);
+  }
+}
+
+// Whatever byte a value holds, and wherever, the file parses.
+TEST_F(DiscoveryXmlTest, EveryByteAnywhereGivesAFileThatParses) {
+  TestComponent cmp;
+  for (int byte = 0; byte < 256; ++byte) {
+    const char b = static_cast<char>(byte);
+    for (const std::string& value :
+         {std::string(1, b), std::string("a") + b + "b", std::string("ab") + b}) {
+      cmp.m_discoveryInfo.type = WidenBytes(value);
+      Write(cmp);
+      EXPECT_TRUE(ReadBackType("out.xml").has_value()) << "byte " << byte << " in " << value.size();
+    }
+  }
 }
 
 TEST_F(DiscoveryXmlTest, ExistingFileIsReplaced) {

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/records.h"
+#include "core/text.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
@@ -155,6 +159,14 @@ const LoadCase kLoadCases[] = {
      {{L"AB", kE, L"A&B <x>", L"fw-2.10-x", kE, kE, kE}},
      L"",
      L""},
+    {"entities within entities, references to nothing",
+     "<!DOCTYPE marvo_fchba_reference [<!ENTITY in \"i&#66;&amp;\"><!ENTITY none \"\">"
+     "<!ENTITY out \"o&in;&none;o\">]>"
+     "<marvo_fchba_reference><devices><device><model value=\"[&out;&none;]\"/>"
+     "<bios value=\"&none;\"/></device></devices></marvo_fchba_reference>",
+     {{kE, kE, L"[oiB&o]", kE, kE, kE, kE}},
+     L"",
+     L""},
 };
 
 class ReferenceSetTest : public CoreTest {};
@@ -212,6 +224,139 @@ TEST_F(ReferenceSetTest, FileIsReadFromTheWorkingDirectoryOnly) {
   ReferenceSet here;
   EXPECT_TRUE(here.Load());
   EXPECT_EQ(here.devices.size(), 1u);
+}
+
+// A document with a DOCTYPE declaring `entities` and one device whose
+// "model" holds `value`.
+std::string ModelDocument(const std::string& entities, const std::string& value) {
+  return "<!DOCTYPE marvo_fchba_reference [" + entities +
+         "]>\n<marvo_fchba_reference><devices><device><model value=\"" + value +
+         "\"/></device></devices></marvo_fchba_reference>\n";
+}
+
+std::string Repeat(const std::string& text, size_t times) {
+  std::string out;
+  out.reserve(text.size() * times);
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// Values of real size load in full, whether written out or built from
+// entities; a document whose values expand past the bound is refused whole.
+TEST_F(ReferenceSetTest, ValuesExpandWithinABound) {
+  const std::string kibi(1024, 'k');
+  const std::string mebi = Repeat(kibi, 1024);
+  const std::string kibiEntity = "<!ENTITY k \"" + kibi + "\">";
+  struct {
+    const char* what;
+    std::string xml;
+    bool loads;
+  } kCases[] = {
+      {"a value of 1 MiB", ModelDocument("", mebi), true},
+      {"a value of 1 MiB from one entity", ModelDocument(kibiEntity, Repeat("&k;", 1024)), true},
+      {"values of 32 MiB from one entity",
+       "<!DOCTYPE marvo_fchba_reference [" + kibiEntity + "]><marvo_fchba_reference><devices>" +
+           Repeat("<device><model value=\"" + Repeat("&k;", 1024) + "\"/></device>", 32) +
+           "</devices></marvo_fchba_reference>",
+       false},
+      // Every reference is paid for even when it adds no text: 3000^3 of
+      // them, which the library itself lets through.
+      {"references that expand to nothing",
+       ModelDocument("<!ENTITY e0 \"\"><!ENTITY e1 \"" + Repeat("&e0;", 3000) +
+                         "\"><!ENTITY e2 \"" + Repeat("&e1;", 3000) + "\">",
+                     Repeat("&e2;", 3000)),
+       false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    WriteFile("reference.xml", c.xml);
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(set.Load(), c.loads);
+    testing::internal::GetCapturedStderr();
+    if (c.loads) {
+      ASSERT_EQ(set.devices.size(), 1u);
+      EXPECT_TRUE(set.devices[0].model == WidenBytes(mebi));
+    } else {
+      EXPECT_TRUE(set.devices.empty());
+    }
+  }
+}
+
+// Compares the reader's text of every attribute of `node` and the elements
+// within it with the library's own joining of the attribute's nodes; returns
+// how many it compared.
+int CompareWithLibrary(xmlDoc* doc, xmlNode* node) {
+  int compared = 0;
+  for (; node != nullptr; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next) {
+      xmlChar* joined = xmlNodeListGetString(doc, attr->children, 1);
+      const std::string expected = joined ? reinterpret_cast<const char*>(joined) : "";
+      xmlFree(joined);
+      EXPECT_EQ(GetAttributeValue(node, reinterpret_cast<const char*>(attr->name)),
+                WidenBytes(expected))
+          << attr->name;
+      ++compared;
+    }
+    compared += CompareWithLibrary(doc, node->children);
+  }
+  return compared;
+}
+
+// The reader joins an attribute's text and entity-reference nodes itself, to
+// pay for them as it goes: what it joins is what the library's own joining
+// gives.
+TEST_F(ReferenceSetTest, ValuesReadAsTheLibraryJoinsThem) {
+  int compared = 0;
+  for (const LoadCase& c : kLoadCases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
+        xmlReadMemory(c.xml.data(), static_cast<int>(c.xml.size()), "reference.xml", nullptr, 0),
+        xmlFreeDoc);
+    ASSERT_NE(doc, nullptr);
+    compared += CompareWithLibrary(doc.get(), doc->children);
+  }
+  EXPECT_GE(compared, 30);
+}
+
+// The file is read only up to a bound far above a real package's.
+TEST_F(ReferenceSetTest, FileLongerThanTheBoundIsRefused) {
+  const std::string head =
+      "<marvo_fchba_reference><devices><device><type value=\"t\"/></device></devices>"
+      "</marvo_fchba_reference>\n<!--";
+  const std::string tail = "-->\n";
+  for (size_t size : {kMaxReferenceFileBytes, kMaxReferenceFileBytes + 1}) {
+    SCOPED_TRACE(size);
+    WriteFile("reference.xml", head + std::string(size - head.size() - tail.size(), 'x') + tail);
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(set.Load(), size == kMaxReferenceFileBytes);
+    testing::internal::GetCapturedStderr();
+  }
+}
+
+// Only a regular file is read: a FIFO without a writer would block the
+// read, a device would never end.
+TEST_F(ReferenceSetTest, OtherThanARegularFileCountsAsMissing) {
+  const char* kAsFile[] = {"fifo", "/dev/zero", "/dev/null", "directory"};
+  for (const char* what : kAsFile) {
+    SCOPED_TRACE(what);
+    unlink("reference.xml");
+    rmdir("reference.xml");
+    const std::string kind = what;
+    if (kind == "fifo") {
+      ASSERT_EQ(mkfifo("reference.xml", 0644), 0);
+    } else if (kind == "directory") {
+      ASSERT_EQ(mkdir("reference.xml", 0755), 0);
+    } else {
+      ASSERT_EQ(symlink(what, "reference.xml"), 0);
+    }
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(set.Load());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  }
 }
 
 TEST(GetAttributeValueTest, ReadsTheNamedAttribute) {
