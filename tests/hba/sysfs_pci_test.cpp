@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "hba/shell_pipe.h"
-
 #include "tests/hba/hba_test_support.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/sim/console_texts.h"
 #include "tests/sim/scenario.h"
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
@@ -26,12 +27,6 @@ namespace zrn_sim {
 namespace {
 
 const std::string kProgram = ZRN_PROGRAM;
-
-const std::string kStart = std::string(51, '-') + "\n" +
-                           "Loading references...done.\n"
-                           "Performing discovery...\n";
-const std::string kXml = "Generating self-discovery XML...done.\n";
-const std::string kFailed = "MRA get returned failed status!\n";
 
 // One supported device: its type names the discovery header's type.
 const char kReference[] =
@@ -95,8 +90,8 @@ TEST_F(Discovery, TwoAdaptersWriteTheHeaderAndNoDevices) {
   s.Etc("hba.conf", "brocade\t/usr/lib64/libfchba_a.so\n");
   RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kXml);
-  EXPECT_EQ(s.Log(), kStart + kXml);
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
+  EXPECT_EQ(s.Log(), kRunStart + kXmlDone);
   EXPECT_EQ(s.ReadPkg("out.xml"), kHeaderOnly);
   const auto trace = Trace();
   EXPECT_EQ(Count(trace, "libfchba_a.so OpenAdapter Brocade-1860-0"), 1);
@@ -117,13 +112,13 @@ TEST_F(Discovery, AFailedReadIsReportedOnceAndBeforeTheNextAdapter) {
 
   RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kFailed + kXml);
-  EXPECT_EQ(s.Log(), kStart + kXml);
+  EXPECT_EQ(r.out, kRunStart + kMraFailed + kXmlDone);
+  EXPECT_EQ(s.Log(), kRunStart + kXmlDone);
   EXPECT_EQ(s.ReadPkg("out.xml"), kHeaderOnly);
 
   RunResult silent = s.Run(kProgram, {"/s", "/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(silent, 3));
-  EXPECT_EQ(silent.out, kFailed);
+  EXPECT_EQ(silent.out, kMraFailed);
 
   // Once more with the program's output appended to the stand-ins' trace.
   s.File(kStandinTraceFile, "");
@@ -131,7 +126,7 @@ TEST_F(Discovery, AFailedReadIsReportedOnceAndBeforeTheNextAdapter) {
       "/bin/sh", {"-c", "exec \"$0\" /s /d out.xml >>" + std::string(kStandinTraceFile), kProgram});
   ASSERT_TRUE(ExitedWith(traced, 3));
   const auto trace = Trace();
-  const std::string message = kFailed.substr(0, kFailed.size() - 1);
+  const std::string message = kMraFailed.substr(0, kMraFailed.size() - 1);
   EXPECT_EQ(Count(trace, message), 1);
   // Read in common-index order: the first library's two, then the second's.
   const long failedOpen = Where(trace, "liba.so OpenAdapter Brocade-A1");
@@ -179,7 +174,7 @@ TEST_F(Discovery, PciIdentityThroughTheBoundExtensionAndTheDirectRoad) {
 
   RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kXml);
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
   // The QLogic adapter's whole identity (sysfs ids, then the extension's
   // subsystem ids) finds its reference; the Emulex adapter has none.
   const std::string document = s.ReadPkg("out.xml").value_or("");

@@ -14,6 +14,7 @@
 
 #include "hba/adapter.h"
 #include "hba/vendor_extension.h"
+#include "tests/sim/console_texts.h"
 #include "tests/sim/scenario.h"
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
@@ -24,13 +25,6 @@ namespace zrn_sim {
 namespace {
 
 const std::string kProgram = ZRN_PROGRAM;
-
-const std::string kStart = std::string(51, '-') + "\n" +
-                           "Loading references...done.\n"
-                           "Performing discovery...\n";
-const std::string kXml = "Generating self-discovery XML...done.\n";
-const std::string kFailed = "MRA get returned failed status!\n";
-const std::string kNoAdapters = "WARNING! : No supported adapters found.\n";
 
 // Two supported devices.
 const char kReference[] =
@@ -88,7 +82,7 @@ TEST_F(HostileHba, AdaptersReportingHugePortCounts) {
 
   const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kFailed + kXml);
+  EXPECT_EQ(r.out, kRunStart + kMraFailed + kXmlDone);
   EXPECT_NE(Document().find(Device("1077.2532.1077.015d", "SA-3")), std::string::npos)
       << Document();
   const auto trace = StandinTrace(s);
@@ -114,7 +108,7 @@ TEST_F(HostileHba, ManagementLibraryReportingAHugeAdapterCount) {
 
   const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kXml);
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
   EXPECT_NE(Document().find(Device("1077.2532.1077.015d", "SA-1")), std::string::npos)
       << Document();
   const std::string m = "/usr/lib/libemsdm.so ";
@@ -155,7 +149,7 @@ TEST_F(HostileHba, VendorsWritingPastTheirBuffers) {
 
   const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kFailed + kXml);
+  EXPECT_EQ(r.out, kRunStart + kMraFailed + kXmlDone);
   EXPECT_EQ(r.err, "");
   const std::string document = Document();
   EXPECT_NE(document.find(Device("1077.2532.1077.015d", "SA-1")), std::string::npos) << document;
@@ -199,7 +193,7 @@ TEST_F(HostileHba, HbaConfThatIsNoRegularFileOrNeverEnds) {
     ASSERT_EQ(machine.LayoutError(), "");
     const RunResult r = machine.Run(kProgram, {});
     ASSERT_TRUE(ExitedWith(r, 7));
-    EXPECT_EQ(r.out, kStart + kNoAdapters);
+    EXPECT_EQ(r.out, kRunStart + kNoAdapters);
     EXPECT_EQ(r.err, "");
   }
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/sim/console_texts.h"
 #include "tests/sim/scenario.h"
 #include "tests/sim/sim_test.h"
 #include "tests/standin/fchba_standin.h"
@@ -24,13 +25,6 @@ namespace zrn_sim {
 namespace {
 
 const std::string kProgram = ZRN_PROGRAM;
-
-const std::string kBanner = std::string(51, '-') + "\n";
-const std::string kLoading = "Loading references...";
-const std::string kLoadFailed = kBanner + kLoading + "FAILED!\n";
-const std::string kStart = kBanner + kLoading + "done.\nPerforming discovery...\n";
-const std::string kNoAdapters = "WARNING! : No supported adapters found.\n";
-const std::string kXmlDone = "Generating self-discovery XML...done.\n";
 
 const char kReference[] =
     "<?xml version=\"1.0\"?>\n<marvo_fchba_reference><devices><device>"
@@ -136,7 +130,7 @@ TEST_F(HostileInput, AValueOfOneMebibyteLoads) {
       .Etc("hba.conf", "standin\t/usr/lib64/libfchba_a.so\n");
   RunResult r = Run({"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kXmlDone);
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
   const std::optional<std::string> saved = s.ReadPkg("out.xml");
   ASSERT_TRUE(saved.has_value());
   XmlDoc doc = Parse(*saved);
@@ -175,7 +169,7 @@ TEST_F(HostileInput, ReleaseFileThatNeverEndsIsPassedOver) {
       }
       RunResult r = machine.Run(kProgram, {});
       ASSERT_TRUE(ExitedWith(r, 7)) << label;
-      EXPECT_EQ(r.out, kStart + kNoAdapters) << label;
+      EXPECT_EQ(r.out, kRunStart + kNoAdapters) << label;
       EXPECT_EQ(r.err, "") << label;
     }
   }
@@ -190,7 +184,7 @@ TEST_F(HostileInput, ControlCharactersInAModelAreLeftOut) {
                 "2562\x1b[0m");
   RunResult r = Run({"/d", "out.xml"});
   ASSERT_TRUE(ExitedWith(r, 3));
-  EXPECT_EQ(r.out, kStart + kXmlDone);
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
   const std::optional<std::string> saved = s.ReadPkg("out.xml");
   ASSERT_TRUE(saved.has_value());
   EXPECT_NE(saved->find("      <product_id value=\"QLE2562[0m\"/>\n"), std::string::npos) << *saved;

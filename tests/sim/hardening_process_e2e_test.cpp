@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/sim/console_texts.h"
 #include "tests/sim/scenario.h"
 #include "tests/sim/sim_test.h"
 
@@ -20,14 +21,9 @@ namespace {
 
 const std::string kProgram = ZRN_PROGRAM;
 
-const std::string kLogError = "ERROR : Unable to write to log file\n";
-const std::string kStart = std::string(51, '-') +
-                           "\nLoading references...done.\n"
-                           "Performing discovery...\n";
-const std::string kFlashing =
-    "Performing flash -- DO NOT INTERRUPT!\n"
-    "Executing flash engine: ./tarvqlafwupdate\n";
-const std::string kConsole = kStart + kFlashing + "Flash Engine exit code: 0\nFlash complete [1]\n";
+const std::string kFlashing = kFlashStart + "Executing flash engine: ./tarvqlafwupdate\n";
+const std::string kConsole =
+    kRunStart + kFlashing + "Flash Engine exit code: 0\nFlash complete [1]\n";
 
 // The stand-in flash tool: copies what the program has written to
 // ./console.out so far (when the run sends its console there), marks that it
@@ -44,7 +40,7 @@ const char kTool[] =
 const std::string kToolOutput = "tool: standard output\ntool: standard error\ntool: descriptor 3\n";
 // The log of a whole run: the messages with the tool's output between them.
 const std::string kLog =
-    kStart + kFlashing + kToolOutput + "Flash Engine exit code: 0\nFlash complete [1]\n";
+    kRunStart + kFlashing + kToolOutput + "Flash Engine exit code: 0\nFlash complete [1]\n";
 
 // A root-only file elsewhere on the machine, and where a dangling link
 // points.
@@ -202,7 +198,7 @@ TEST_F(HardenedRun, ConsoleIsWrittenOutBeforeTheToolStarts) {
   RunResult r = s.Run(kProgram, {}, options);
   ASSERT_TRUE(ExitedWith(r, 1));
   EXPECT_EQ(r.out, kConsole);
-  EXPECT_EQ(s.ReadPkg("console-at-start"), kStart + kFlashing);
+  EXPECT_EQ(s.ReadPkg("console-at-start"), kRunStart + kFlashing);
 }
 
 }  // namespace

@@ -2,11 +2,6 @@
 
 namespace zrn_sim {
 
-const char kRunStart[] =
-    "---------------------------------------------------\n"
-    "Loading references...done.\n"
-    "Performing discovery...\n";
-const char kFlashStart[] = "Performing flash -- DO NOT INTERRUPT!\n";
 const char kRedirect[] =
     " 1>> /var/zrn/Component.log 2>> /var/zrn/Component.log 3>> /var/zrn/Component.log";
 

@@ -10,11 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/sim/console_texts.h"
+
 namespace zrn_sim {
 
-// Banner, "Loading references...done.\n" and "Performing discovery...\n".
-extern const char kRunStart[];
-extern const char kFlashStart[];  // "Performing flash -- DO NOT INTERRUPT!\n"
 // " 1>> /var/zrn/Component.log 2>> ... 3>> /var/zrn/Component.log"
 extern const char kRedirect[];
 
