@@ -14,6 +14,8 @@ template <class CharT>
 class BasicPattern;
 template <class CharT>
 class BasicNFANode;
+template <class CharT>
+struct PatternInternals;
 
 template <class CharT>
 class BasicMatcher {
@@ -38,6 +40,36 @@ class BasicMatcher {
   // under AddressSanitizer and UndefinedBehaviorSanitizer, in both widths.
   // A longer text reports no match.
   static constexpr long kMaxStackBytes = 4L << 20;
+
+  // Failure memo. A greedy repetition of one character or class tries the
+  // rest of the pattern at every position its run reached, from the last one
+  // down; nested repetitions (".*a.*b.*c") thus try the same position from
+  // the same node again and again, which costs time polynomial in the
+  // length of the text. Where the outcome of "the rest of the pattern from
+  // node N at position p" depends on N and p alone, a failure there stays a
+  // failure for the rest of the operation, so the repetition keeps the
+  // positions of its run already known to fail and steps over them.
+  //
+  // Exact because it is used only in patterns without back references,
+  // quantified groups, look-ahead, atomic groups and "\G": every other
+  // node reads nothing but the text, the position and the operation's mode,
+  // and a failed attempt through them puts back every group bound it
+  // changed, so skipping one changes nothing a caller can see (the groups
+  // after a success are those of the successful path; start positions of a
+  // search do not enter the rest of a match). It lives for one match
+  // operation; matches, findFirst and findNext each start without it.
+  //
+  // Memory: one range of positions (two ints) per greedy repetition of the
+  // pattern, whatever the length of the text; each repetition remembers one
+  // range, the latest that cannot be joined to the one it holds. Nothing is
+  // kept or allocated until an operation has tried more positions than
+  // kMemoAfterSteps, far more than a line of a release file, a version token
+  // or a query line needs.
+  //
+  // With it every line of the Emulex query output, of any shape, is decided
+  // in time proportional to its length, and the stack such a match needs
+  // does not grow with the text (the repetitions are loops).
+  static constexpr long kMemoAfterSteps = 1L << 14;
 
   // A matcher for pattern and a copy of text. Every capturing slot reports
   // start 0 and end 0 until the first match operation.
@@ -81,6 +113,7 @@ class BasicMatcher {
 
  private:
   friend class BasicNFANode<CharT>;
+  friend struct PatternInternals<CharT>;
 
   // Starts one match operation: no depth used, no overflow seen.
   void beginOperation();
@@ -88,6 +121,16 @@ class BasicMatcher {
   // end is -1 and every other group is unset; group 0's start stays.
   void clearAfterFailure();
   int runHead(int pos);
+  // The failure memo (see kMemoAfterSteps). A range with low > high is empty.
+  struct FailedRange {
+    int low;
+    int high;
+  };
+  // Positions of memo slot `slot` known to fail in this operation; adds
+  // scanLength to the positions tried and starts the memo past the budget.
+  FailedRange knownFailures(int slot, long scanLength);
+  // Every position from low to high of slot `slot` failed.
+  void recordFailures(int slot, int low, int high);
 
   const BasicPattern<CharT>* pattern;
   String text;
@@ -118,6 +161,14 @@ class BasicMatcher {
   // Values that nodes save while an attempt runs and put back when it fails
   // (see BasicNFAOrNode); empty between operations.
   std::vector<int> scratch;
+  // The failure memo: positions tried so far in this operation, whether the
+  // memo is on, and one range per memo slot of the pattern (valid while on).
+  // memoAfterSteps is kMemoAfterSteps; the engine's own tests change it to
+  // compare results with the memo always on and never on.
+  long memoSteps;
+  long memoAfterSteps;
+  bool memoOn;
+  std::vector<FailedRange> failedRanges;
 };
 
 using Matcher = BasicMatcher<char>;

@@ -145,11 +145,24 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
   const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
   const int len = static_cast<int>(text.size());
+  // Positions where the rest is already known to fail are stepped over
+  // (the failure memo, BasicMatcher::kMemoAfterSteps); it serves runs of
+  // single-width repetitions.
+  int knownLow = 1;
+  int knownHigh = 0;
+  if (width == 1) this->knownFailures(m, memoSlot, top - pos + 1, &knownLow, &knownHigh);
   for (int at = top;; at -= width) {
-    int r = -1;
-    if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
-    if (r != -1 || at <= pos || this->overflowed(m)) return r;
+    if (at >= knownLow && at <= knownHigh) {
+      at = knownLow;
+    } else {
+      int r = -1;
+      if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
+      if (r != -1 || this->overflowed(m)) return r;
+    }
+    if (at <= pos) break;
   }
+  if (width == 1) this->recordFailures(m, memoSlot, pos, top);
+  return -1;
 }
 
 template <class C>
