@@ -18,7 +18,8 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       overflow(false),
       memoSteps(0),
       memoAfterSteps(kMemoAfterSteps),
-      memoOn(false) {
+      memoOn(false),
+      memoAllowed(p->memoizable) {
   const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
@@ -77,21 +78,14 @@ void BasicMatcher<C>::beginOperation() {
 }
 
 template <class C>
-typename BasicMatcher<C>::FailedRange BasicMatcher<C>::knownFailures(int slot, long scanLength) {
-  if (!memoOn) {
-    if (!pattern->memoizable) return {1, 0};
-    memoSteps += scanLength;
-    if (memoSteps <= memoAfterSteps) return {1, 0};
-    // Ranges recorded by an earlier operation say nothing about this one.
-    failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0});
-    memoOn = true;
-  }
-  return failedRanges[static_cast<size_t>(slot)];
+void BasicMatcher<C>::startMemo() {
+  // Ranges recorded by an earlier operation say nothing about this one.
+  failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0});
+  memoOn = true;
 }
 
 template <class C>
-void BasicMatcher<C>::recordFailures(int slot, int low, int high) {
-  if (!memoOn) return;
+void BasicMatcher<C>::addFailedRange(int slot, int low, int high) {
   FailedRange& known = failedRanges[static_cast<size_t>(slot)];
   // Ranges that overlap or touch become one; otherwise the new one is kept,
   // since repetitions are entered again near where they last failed.

@@ -83,16 +83,6 @@ std::vector<int>& BasicNFANode<C>::scratchOf(Matcher& m) {
   return m.scratch;
 }
 template <class C>
-void BasicNFANode<C>::knownFailures(Matcher& m, int slot, long scanLength, int* low, int* high) {
-  const typename Matcher::FailedRange known = m.knownFailures(slot, scanLength);
-  *low = known.low;
-  *high = known.high;
-}
-template <class C>
-void BasicNFANode<C>::recordFailures(Matcher& m, int slot, int low, int high) {
-  m.recordFailures(slot, low, high);
-}
-template <class C>
 bool BasicNFANode<C>::wholeText(const Matcher& m) {
   return (m.getMode() & Matcher::MATCH_WHOLE_TEXT) != 0;
 }

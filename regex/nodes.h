@@ -136,12 +136,6 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   static bool overflowed(const Matcher& m);
   // The matcher's stack of saved values, for nodes that put state back.
   static std::vector<int>& scratchOf(Matcher& m);
-  // The matcher's failure memo (see BasicMatcher::kMemoAfterSteps): the
-  // positions [*low, *high] of memo slot `slot` already known to fail in
-  // this operation (an empty range, low above high, when none are), having
-  // counted scanLength more positions tried; and the record of a new range.
-  static void knownFailures(Matcher& m, int slot, long scanLength, int* low, int* high);
-  static void recordFailures(Matcher& m, int slot, int low, int high);
 };
 
 template <class CharT>

@@ -148,20 +148,21 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   // Positions where the rest is already known to fail are stepped over
   // (the failure memo, BasicMatcher::kMemoAfterSteps); it serves runs of
   // single-width repetitions.
-  int knownLow = 1;
-  int knownHigh = 0;
-  if (width == 1) this->knownFailures(m, memoSlot, top - pos + 1, &knownLow, &knownHigh);
+  using Range = typename Matcher::FailedRange;
+  const Range known = width == 1 ? m.knownFailures(memoSlot) : Range{1, 0};
   for (int at = top;; at -= width) {
-    if (at >= knownLow && at <= knownHigh) {
-      at = knownLow;
-    } else {
-      int r = -1;
-      if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
-      if (r != -1 || this->overflowed(m)) return r;
+    if (at <= known.high && at >= known.low) {
+      at = known.low;
+      if (at <= pos) break;
+      continue;
     }
+    int r = -1;
+    if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
+    if (r != -1) return r;
     if (at <= pos) break;
+    if (m.overflow) return -1;
   }
-  if (width == 1) this->recordFailures(m, memoSlot, pos, top);
+  if (width == 1) m.recordFailures(memoSlot, pos, top);
   return -1;
 }
 
