@@ -190,8 +190,9 @@ class BasicMatcher {
   // Values that nodes save while an attempt runs and put back when it fails
   // (see BasicNFAOrNode); empty between operations.
   std::vector<int> scratch;
-  // The failure memo: positions tried so far in this operation, whether the
-  // memo is on, and one range per memo slot of the pattern (valid while on).
+  // The failure memo: positions at which repetitions failed so far in this
+  // operation, whether the memo is on, and one range per memo slot of the
+  // pattern (valid while on).
   // memoAfterSteps is kMemoAfterSteps; the engine's own tests change it to
   // compare results with the memo always on and never on.
   long memoSteps;
