@@ -11,6 +11,14 @@
 //                            serve operating-system detection, version
 //                            comparison and the vendor components
 //                            (compile+match).
+//   Shape/<shape>_<size>/<engine>  one whole-text match of a long query
+//                            line against the Emulex line pattern: the line
+//                            shapes that make a backtracking search
+//                            explode, at 1 KiB, 16 KiB, 64 KiB and 1 MiB
+//                            (the engine and PCRE2 only; PCRE2 keeps its
+//                            default match limit, and where it gives up
+//                            the run is marked with its error instead of a
+//                            time).
 // After the run a summary prints the engine's time over std::regex's and
 // over PCRE2's for each pair. A pattern the engine does not compile reports
 // an error state, and an input on which the engines disagree is named.
@@ -44,6 +52,35 @@ struct BenchCase {
 const unsigned long kDotAny = Pattern::DOT_ANY;
 const unsigned long kLineAnchors = Pattern::LINE_ANCHORS;
 
+const char kEmulexLine[] =
+    "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
+    ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
+
+// A query line of one hostile shape: head, then unit repeated while the
+// line stays within size characters. None of them matches the line pattern.
+struct LineShape {
+  const char* name;
+  const char* head;
+  const char* unit;
+};
+
+const LineShape kLineShapes[] = {
+    {"keys_without_boot_code", "", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, "},
+    {"keys_with_empty_boot_code", "",
+     "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, "},
+    {"pci_id_repeated", "HBA=", "x, PCI ID=1, "},
+    {"commas_repeated", "HBA=", "a,"},
+};
+
+const size_t kLineSizes[] = {1 << 10, 16 << 10, 64 << 10, 1 << 20};
+
+std::string ShapedLine(const LineShape& shape, size_t size) {
+  std::string line = shape.head;
+  const std::string unit = shape.unit;
+  while (line.size() + unit.size() <= size) line += unit;
+  return line;
+}
+
 std::vector<BenchCase> Cases() {
   const std::vector<std::string> release = {
       "Red Hat Enterprise Linux Server release 5.4 (Tikanga)\n",
@@ -68,8 +105,7 @@ std::vector<BenchCase> Cases() {
        true,
        {"3.0.3.0", "BIOS 2.1.0.0 UEFI 2.1.0.0", "v3.2.3.0 (build 12)", "N/A"}},
       {"emulex",
-       "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
-       ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*",
+       kEmulexLine,
        kDotAny,
        false,
        {"HBA=LPe12002-M8, Port WWN=10:00:00:00:c9:aa:bb:cc, PCI ID=f100, VID=10df, "
@@ -222,9 +258,19 @@ struct Pcre2<char> {
   static Data* data(const Code* code) {
     return pcre2_match_data_create_from_pattern_8(code, nullptr);
   }
-  static bool matches(const Code* code, const std::string& t, Data* d) {
+  // PCRE2's result: the number of groups set, PCRE2_ERROR_NOMATCH, or the
+  // error that made it give up.
+  static int match(const Code* code, const std::string& t, Data* d) {
     return pcre2_match_8(code, reinterpret_cast<PCRE2_SPTR8>(t.data()), t.size(), 0,
-                         PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr) >= 0;
+                         PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr);
+  }
+  static bool matches(const Code* code, const std::string& t, Data* d) {
+    return match(code, t, d) >= 0;
+  }
+  static std::string error(int code) {
+    PCRE2_UCHAR8 message[256];
+    pcre2_get_error_message_8(code, message, sizeof(message));
+    return reinterpret_cast<const char*>(message);
   }
   static void free(Code* code, Data* d) {
     pcre2_match_data_free_8(d);
@@ -310,6 +356,21 @@ void Pcre2OneShot(benchmark::State& state, const BenchCase& c) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
 }
 
+// One query line of a hostile shape, whole-text, with PCRE2's default match
+// limit; a line on which it gives up is marked with its error.
+void Pcre2Shape(benchmark::State& state, const std::string& line) {
+  auto* code = Pcre2<char>::compile(kEmulexLine, Pcre2Options(kDotAny));
+  auto* d = Pcre2<char>::data(code);
+  const int first = Pcre2<char>::match(code, line, d);
+  if (first < 0 && first != PCRE2_ERROR_NOMATCH) {
+    state.SkipWithError(("PCRE2 gives up: " + Pcre2<char>::error(first)).c_str());
+  } else {
+    for (auto _ : state) benchmark::DoNotOptimize(Pcre2<char>::match(code, line, d));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(line.size()));
+  }
+  Pcre2<char>::free(code, d);
+}
+
 // Names every input on which the engine and PCRE2 disagree, so a ratio is
 // never taken over different work.
 template <class C>
@@ -346,6 +407,33 @@ void RegisterCase(const BenchCase& c) {
 #endif
 }
 
+// The same line with the engine, as the Emulex component matches it.
+void EngineShape(benchmark::State& state, const std::string& line) {
+  std::unique_ptr<Pattern> p(Pattern::compile(kEmulexLine, kDotAny));
+  std::unique_ptr<Matcher> m(p->makeMatcher(line));
+  if (m->matches()) {
+    state.SkipWithError("the engine matches a line that holds no adapter");
+    return;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(m->matches());
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(line.size()));
+}
+
+void RegisterShapes() {
+  for (const LineShape& shape : kLineShapes) {
+    for (size_t size : kLineSizes) {
+      const std::string base = std::string("Shape/") + shape.name + "_" +
+                               (size < (1 << 20) ? std::to_string(size >> 10) + "KiB"
+                                                 : std::to_string(size >> 20) + "MiB");
+      const std::string line = ShapedLine(shape, size);
+      benchmark::RegisterBenchmark((base + "/zrn").c_str(), EngineShape, line);
+#ifdef ZRN_BENCH_PCRE2
+      benchmark::RegisterBenchmark((base + "/pcre2").c_str(), Pcre2Shape, line);
+#endif
+    }
+  }
+}
+
 // Prints the usual console table, then for every "<op>/<case>" that has both
 // engines the engine's time per iteration over std::regex's.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -368,10 +456,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nengine time / other engine's time (below 1: the engine is faster)\n");
-    std::printf("  %-28s  %10s  %10s\n", "", "std::regex", "PCRE2");
+    std::printf("  %-40s  %10s  %10s\n", "", "std::regex", "PCRE2");
     for (const auto& entry : times_) {
       auto zrn = entry.second.find("zrn");
-      std::printf("  %-28s", entry.first.c_str());
+      std::printf("  %-40s", entry.first.c_str());
       for (const char* other : {"std", "pcre2"}) {
         auto it = entry.second.find(other);
         if (zrn == entry.second.end() || it == entry.second.end() || it->second <= 0) {
@@ -407,6 +495,7 @@ int main(int argc, char** argv) {
       RegisterCase<wchar_t>(c);
     }
   }
+  RegisterShapes();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;

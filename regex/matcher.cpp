@@ -15,7 +15,11 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       mode(0),
       finished(false),
       stackBase(nullptr),
-      overflow(false) {
+      overflow(false),
+      memoSteps(0),
+      memoAfterSteps(kMemoAfterSteps),
+      memoOn(false),
+      memoAllowed(p->memoizable) {
   const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
@@ -69,6 +73,28 @@ template <class C>
 void BasicMatcher<C>::beginOperation() {
   stackBase = static_cast<const char*>(__builtin_frame_address(0));
   overflow = false;
+  memoSteps = 0;
+  memoOn = false;
+}
+
+template <class C>
+void BasicMatcher<C>::startMemo() {
+  // Ranges recorded by an earlier operation say nothing about this one.
+  failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0});
+  memoOn = true;
+}
+
+template <class C>
+void BasicMatcher<C>::addFailedRange(int slot, int low, int high) {
+  FailedRange& known = failedRanges[static_cast<size_t>(slot)];
+  // Ranges that overlap or touch become one; otherwise the new one is kept,
+  // since repetitions are entered again near where they last failed.
+  if (known.low <= known.high && low <= known.high + 1 && high + 1 >= known.low) {
+    if (low < known.low) known.low = low;
+    if (high > known.high) known.high = high;
+  } else {
+    known = {low, high};
+  }
 }
 
 template <class C>

@@ -14,6 +14,10 @@ template <class CharT>
 class BasicPattern;
 template <class CharT>
 class BasicNFANode;
+template <class CharT>
+class BasicNFAGreedyQuantifierNode;
+template <class CharT>
+struct PatternInternals;
 
 template <class CharT>
 class BasicMatcher {
@@ -38,6 +42,47 @@ class BasicMatcher {
   // under AddressSanitizer and UndefinedBehaviorSanitizer, in both widths.
   // A longer text reports no match.
   static constexpr long kMaxStackBytes = 4L << 20;
+
+  // Failure memo. A greedy repetition of one character or class tries the
+  // rest of the pattern at every position its run reached, from the last one
+  // down; nested repetitions (".*a.*b.*c") thus try the same position from
+  // the same node again and again, which costs time polynomial in the
+  // length of the text. Where the outcome of "the rest of the pattern from
+  // node N at position p" depends on N and p alone, a failure there stays a
+  // failure for the rest of the operation, so each such repetition keeps the
+  // range of positions at which the rest after it is known to fail, and its
+  // later tries step over that range.
+  //
+  // Exact because it serves only patterns without back references,
+  // quantified groups, look-ahead, atomic groups and "\G": every other node
+  // reads nothing but the text, the position and the operation's mode, and
+  // an attempt through them that fails puts back every group bound it
+  // changed, so skipping one changes nothing a caller can see (the groups
+  // after a success are those of the successful path; the start position of
+  // a search does not enter the rest of a match). The nodes left out keep
+  // state across an attempt: a failed look-ahead or atomic body leaves the
+  // bounds it recorded, a loop's count and a group's text travel with the
+  // match, and "\G" holds where the search began. The memo lives for one
+  // match operation; matches, findFirst and findNext each start without it.
+  //
+  // Memory: one range of positions (two ints) per greedy repetition of the
+  // pattern, whatever the length of the text; a repetition keeps one range,
+  // the union of the ranges that overlap or touch, else the latest. Nothing
+  // is kept or allocated until the repetitions of an operation have failed
+  // at more than kMemoAfterSteps positions, far more than a release file, a
+  // version token or a query line of the usual kind ever needs.
+  //
+  // Cost: the rest after a repetition is tried at most once per position
+  // when the repetition's tries land inside or next to the range it holds.
+  // That is so for the Emulex line pattern: its ".*" and ".+" (with DOT_ANY)
+  // always run to the end of the line, its "\w{1,4}" tries at most four
+  // positions, and "[\w\.]+" starts only after "Boot Code=", so its runs do
+  // not overlap. Every line of the query output, of any shape, is thus
+  // decided in time proportional to its length (measured: about 35 ms for a
+  // line of 1 MiB in a Release build), and with a stack that does not grow
+  // with the line. Lazy repetitions and repetitions of longer atoms keep no
+  // memo.
+  static constexpr long kMemoAfterSteps = 1L << 14;
 
   // A matcher for pattern and a copy of text. Every capturing slot reports
   // start 0 and end 0 until the first match operation.
@@ -81,6 +126,9 @@ class BasicMatcher {
 
  private:
   friend class BasicNFANode<CharT>;
+  // The greedy repetition keeps its failure memo here.
+  friend class BasicNFAGreedyQuantifierNode<CharT>;
+  friend struct PatternInternals<CharT>;
 
   // Starts one match operation: no depth used, no overflow seen.
   void beginOperation();
@@ -88,6 +136,30 @@ class BasicMatcher {
   // end is -1 and every other group is unset; group 0's start stays.
   void clearAfterFailure();
   int runHead(int pos);
+  // The failure memo (see kMemoAfterSteps). A range with low > high is empty.
+  struct FailedRange {
+    int low;
+    int high;
+  };
+  // Positions of memo slot `slot` known to fail in this operation. Inline,
+  // as the next one: an operation that never starts the memo pays one test
+  // a repetition, and one more a repetition that fails.
+  FailedRange knownFailures(int slot) const {
+    return memoOn ? failedRanges[static_cast<size_t>(slot)] : FailedRange{1, 0};
+  }
+  // Every position from low to high of slot `slot` failed. Counts them as
+  // tried and starts the memo once more than memoAfterSteps were.
+  void recordFailures(int slot, int low, int high) {
+    if (!memoOn) {
+      if (!memoAllowed) return;
+      memoSteps += high - low + 1;
+      if (memoSteps <= memoAfterSteps) return;
+      startMemo();
+    }
+    addFailedRange(slot, low, high);
+  }
+  void startMemo();
+  void addFailedRange(int slot, int low, int high);
 
   const BasicPattern<CharT>* pattern;
   String text;
@@ -118,6 +190,17 @@ class BasicMatcher {
   // Values that nodes save while an attempt runs and put back when it fails
   // (see BasicNFAOrNode); empty between operations.
   std::vector<int> scratch;
+  // The failure memo: positions at which repetitions failed so far in this
+  // operation, whether the memo is on, and one range per memo slot of the
+  // pattern (valid while on).
+  // memoAfterSteps is kMemoAfterSteps; the engine's own tests change it to
+  // compare results with the memo always on and never on.
+  long memoSteps;
+  long memoAfterSteps;
+  bool memoOn;
+  // The pattern lets the memo serve (BasicPattern::memoizable).
+  bool memoAllowed;
+  std::vector<FailedRange> failedRanges;
 };
 
 using Matcher = BasicMatcher<char>;

@@ -208,6 +208,8 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parse(bool inGroup, bool inAlte
 
   if (end == SequenceEnd::kClose) {
     if (kind == Kind::kLookAhead || kind == Kind::kAtomic) {
+      // A failed attempt keeps the bounds its body recorded.
+      memoizable = false;
       tail->next = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
       flags = entryFlags;
       Node* n = kind == Kind::kLookAhead
@@ -373,6 +375,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
         } else if (e == C('G')) {
           ++cursor;
           atom = new (arenaResource()) BasicNFAEndOfMatchNode<C>();
+          memoizable = false;  // holds only where the search began
         } else if (e == C('Z') || e == C('z')) {
           ++cursor;
           atom = new (arenaResource()) BasicNFAEndOfInputNode<C>(e == C('Z'));
@@ -451,6 +454,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
 
 template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::parseBackReference() {
+  memoizable = false;  // reads what the groups hold
   const int len = static_cast<int>(pattern.size());
   int i = cursor;
   int value = 0;
@@ -605,7 +609,9 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
     ++cursor;
     q = new (arenaResource()) BasicNFALazyQuantifierNode<C>(this, atom, min, max);
   } else {
-    q = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+    auto* greedy = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+    greedy->memoSlot = memoSlots++;
+    q = greedy;
   }
   return registerNode(q);
 }
@@ -635,6 +641,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseGroupQuantifier(Node* head
     ++cursor;
     type = BasicNFAGroupLoopNode<C>::kReluctant;
   }
+  memoizable = false;  // the loop's count and position travel with the match
   Node* prologue = registerNode(new (arenaResource()) BasicNFAGroupLoopPrologueNode<C>(gi));
   Node* loop =
       registerNode(new (arenaResource()) BasicNFAGroupLoopNode<C>(head, min, max, gi, type));

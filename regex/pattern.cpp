@@ -27,7 +27,9 @@ BasicPattern<C>::BasicPattern(const String& text)
       flags(0),
       nesting(0),
       nestingTripped(false),
-      laterAlternativeFollows(false) {}
+      laterAlternativeFollows(false),
+      memoSlots(0),
+      memoizable(true) {}
 
 template <class C>
 BasicPattern<C>::~BasicPattern() {

@@ -181,6 +181,11 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   int nesting;
   bool nestingTripped;
   bool laterAlternativeFollows;
+  // The failure memo (BasicMatcher::kMemoAfterSteps): how many greedy
+  // repetitions have a slot in it, and whether the pattern holds none of
+  // the nodes whose outcome depends on more than the text and the position.
+  int memoSlots;
+  bool memoizable;
   // Names of the registered sub-patterns being read, innermost last.
   std::vector<String> expanding;
 };

@@ -145,11 +145,25 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
   const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
   const int len = static_cast<int>(text.size());
+  // Positions where the rest is already known to fail are stepped over
+  // (the failure memo, BasicMatcher::kMemoAfterSteps); it serves runs of
+  // single-width repetitions.
+  using Range = typename Matcher::FailedRange;
+  const Range known = width == 1 ? m.knownFailures(memoSlot) : Range{1, 0};
   for (int at = top;; at -= width) {
+    if (at <= known.high && at >= known.low) {
+      at = known.low;
+      if (at <= pos) break;
+      continue;
+    }
     int r = -1;
     if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
-    if (r != -1 || at <= pos || this->overflowed(m)) return r;
+    if (r != -1) return r;
+    if (at <= pos) break;
+    if (m.overflow) return -1;
   }
+  if (width == 1) m.recordFailures(memoSlot, pos, top);
+  return -1;
 }
 
 template <class C>

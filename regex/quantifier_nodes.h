@@ -54,6 +54,8 @@ class BasicNFAGreedyQuantifierNode : public BasicNFAQuantifierNode<CharT> {
   void dump(int indent) const;
   // One repetition beyond count, then the rest; gives back one at a time.
   virtual int matchGreedy(const String& text, Matcher& matcher, int pos, int count) const;
+  // This repetition's slot in the matcher's failure memo (set by the parser).
+  int memoSlot = 0;
 };
 
 template <class CharT>

@@ -19,9 +19,10 @@ namespace EmulexComp {
 namespace {
 
 // One adapter line of the kit's query output, matched as a whole. The
-// engine backtracks through every way of placing the keys, so a line that
-// repeats the key set many times costs time that grows steeply with its
-// length; the kit prints each key once per adapter line.
+// engine remembers the places in the line where the rest of the pattern has
+// already failed (BasicMatcher::kMemoAfterSteps), so a line decides in time
+// proportional to its length whatever it repeats, and with a stack that
+// does not grow with it.
 const char kAdapterLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";

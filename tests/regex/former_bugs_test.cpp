@@ -443,6 +443,57 @@ TYPED_TEST(FormerBugs, NestingBoundReportsOnce) {
   EXPECT_TRUE(deep->matches(Widen<C>("a")));
 }
 
+// Query lines of shapes that make the Emulex line pattern try the same
+// place in the line from the same node over and over (nested ".*" between
+// repeated keys) are decided, as a whole, with the groups a plain search
+// gives: each shape alone matches nothing, and followed by one adapter's
+// keys it matches with the groups that the greedy repetitions give. Such
+// lines once took minutes at 16 KB and hours at 64 KB.
+TYPED_TEST(FormerBugs, HostileQueryLinesAreDecided) {
+  using C = TypeParam;
+  const std::string pattern =
+      "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
+      ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
+  const std::string adapter =
+      "HBA=z, PCI ID=f100, VID=10df, SSID=f1a0, SVID=10de, Firmware=2.01A10, Boot Code=5.12a2, x";
+  struct Case {
+    const char* head;
+    const char* unit;
+    size_t size;
+  };
+  const Case cases[] = {
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ", 64 << 10},
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, ", 64 << 10},
+      {"HBA=", "x, PCI ID=1, ", 64 << 10},
+      {"HBA=", "a,", 64 << 10},
+      // A line of 1 MiB of each shape needs no more stack than a short one.
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ", 1 << 20},
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, ", 1 << 20},
+      {"HBA=", "x, PCI ID=1, ", 1 << 20},
+      {"HBA=", "a,", 1 << 20},
+  };
+  PatternPtr<C> p = Compile<C>(pattern, BasicPattern<C>::DOT_ANY);
+  ASSERT_NE(p, nullptr);
+  for (const Case& c : cases) {
+    std::string line = c.head;
+    while (line.size() + std::string(c.unit).size() <= c.size) line += c.unit;
+    SCOPED_TRACE(std::string("'") + c.head + c.unit + "...' of " + std::to_string(line.size()));
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(line)));
+    EXPECT_FALSE(m->matches());
+    EXPECT_EQ(m->groupEnd(0), -1);
+    EXPECT_EQ(m->groups(false), std::vector<std::basic_string<C>>(7));
+
+    m->setText(Widen<C>(line + adapter));
+    ASSERT_TRUE(m->matches());
+    // Group 1 runs up to the adapter's own first comma.
+    EXPECT_EQ(m->groupStart(1), 4);
+    EXPECT_TRUE(m->group(1) == Widen<C>(line.substr(4) + "HBA=z"));
+    std::vector<std::basic_string<C>> rest = m->groups(false);
+    rest.erase(rest.begin());
+    EXPECT_EQ(rest, WidenAll<C>({"f100", "10df", "f1a0", "10de", "2.01A10", "5.12a2"}));
+  }
+}
+
 // Narrow only: bytes from 0x80 up in the pattern and the text.
 TEST(NarrowFormerBugs, HighBytes) {
   // A range that ends at 0xFF ends, and one across 0x80 is neither empty

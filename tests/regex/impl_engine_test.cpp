@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -27,6 +28,9 @@ struct PatternInternals {
   static String range(C low, C high) { return P::classRange(low, high); }
   static String unite(const String& a, const String& b) { return P::classUnion(a, b); }
   static String intersect(const String& a, const String& b) { return P::classIntersection(a, b); }
+  // The failure memo from the first position tried (-1) or never (LONG_MAX).
+  static void setMemoAfterSteps(BasicMatcher<C>* m, long steps) { m->memoAfterSteps = steps; }
+  static bool memoOn(const BasicMatcher<C>* m) { return m->memoOn; }
   static String complement(const String& set, unsigned long flags) {
     P* p = P::compile(String(), flags);
     String out = p->classComplement(set);
@@ -379,6 +383,159 @@ TYPED_TEST(EngineInternals, GroupsAndAlternation) {
   PatternPtr<C> p = Compile<C>("(x|y)(z)");
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(PatternInternals<C>::groupCount(p.get()), 3);
+}
+
+// A random pattern over the letters a, b and x, the comma and the digit 1
+// (no bracketed complement: the wide one costs 65536 members to compile):
+// atoms and position tests with every kind of quantifier, capturing and
+// non-capturing groups with alternatives, and now and then a node that
+// keeps the failure memo out of the pattern: a back reference, "\\G", a
+// look-ahead or atomic group, or a quantified group, each holding more of
+// the same.
+std::string RandomPattern(std::mt19937& rng, int depth) {
+  static const char* const kAtoms[] = {"a",   "b", ",", ".", "[ab]", "\\w",    "\\W",
+                                       "\\d", "x", "^", "$", "\\b",  "(?<=a)", "a,"};
+  static const char* const kQuantifiers[] = {"",   "",   "",      "*",  "+",   "?",
+                                             "*?", "+?", "{1,3}", "*+", "{2}", "{0,2}?"};
+  static const char* const kOpenings[] = {"(?=", "(?!", "(?>", "(?=(", "(?>("};
+  static const char* const kLoops[] = {"*", "+", "?", "{1,2}", "*?", "+?", "*+", "{2}"};
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  auto group = [&](const std::string& opening) {
+    std::string out = opening + RandomPattern(rng, depth + 1);
+    if (pick(2)) out += "|" + RandomPattern(rng, depth + 1);
+    if (pick(3) == 0) out += "|" + RandomPattern(rng, depth + 1);
+    return out + ")";
+  };
+  std::string out;
+  const int items = 1 + pick(5);
+  for (int i = 0; i < items; ++i) {
+    const int kind = pick(40);
+    if (kind == 0) {
+      out += pick(2) ? "\\1" : "\\2";
+    } else if (kind == 1) {
+      out += "\\G";
+    } else if (kind <= 3 && depth < 2) {
+      const std::string opening = kOpenings[pick(5)];
+      out += group(opening) + (opening.size() == 4 ? ")" : "");
+    } else if (kind <= 5 && depth < 2) {
+      out += group(pick(2) ? "(" : "(?:") + kLoops[pick(8)];
+    } else if (kind <= 11 && depth < 2) {
+      out += group(pick(2) ? "(" : "(?:");
+    } else {
+      out += kAtoms[pick(14)];
+      out += kQuantifiers[pick(12)];
+    }
+  }
+  return out;
+}
+
+// What a caller can see after one match operation: its result and the
+// bounds of every group.
+template <class C>
+std::vector<int> Outcome(BasicMatcher<C>* m, bool result, int groups) {
+  std::vector<int> out = {result ? 1 : 0};
+  for (int g = 0; g < groups; ++g) {
+    out.push_back(m->groupStart(g));
+    out.push_back(m->groupEnd(g));
+  }
+  return out;
+}
+
+// The failure memo changes nothing a caller can see: a matcher with the
+// memo on from its first step and one without it report the same results
+// and the same group bounds, for whole-text matches and for every match of
+// a search, on many random patterns and texts.
+TYPED_TEST(EngineInternals, FailureMemoChangesNoResult) {
+  using C = TypeParam;
+  using I = PatternInternals<C>;
+  std::mt19937 rng(20261210);
+  int memoized = 0;
+  const unsigned long DA = BasicPattern<C>::DOT_ANY;
+  // Where the memo would go wrong if it served patterns with these nodes:
+  // a failed attempt leaves the bounds a look-ahead or atomic body recorded,
+  // and loop state and back references travel with the match.
+  struct Case {
+    std::string pattern;
+    unsigned long flags;
+    std::string text;
+  };
+  std::vector<Case> cases = {
+      {"(?:[ab]*?.*(?=(a))z|.*)", 0, "aa"},
+      {"(?:[ab]*?.*(?>(a))z|.*)", 0, "aa"},
+      {"(?:^*(\\b{0,2}?|$+).{1,3}[ab]*)*+([ab][ab]?)a{1,3}", DA, ",bbabb1,abaa"},
+      {"(,|\\1x{0,2}?(\\w*|\\w*+^{0,2}?|\\d*+\\W{2}b{0,2}?a,a)(?:[ab]\\w+b*?aa*|\\W{0,2}?"
+       "\\2b*+[ab]{0,2}?)a{0,2}?)x{1,3}",
+       0, "b1xbx11abxa,"},
+  };
+  for (int round = 0; round < 4000; ++round) {
+    const std::string pattern = RandomPattern(rng, 0);
+    const unsigned long flags = rng() % 2 ? DA : 0;
+    for (int t = 0; t < 4; ++t) {
+      std::string text;
+      const int length = static_cast<int>(rng() % 16);
+      for (int i = 0; i < length; ++i) text += "ab,x1"[rng() % 5];
+      cases.push_back({pattern, flags, text});
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Describe(c.pattern, c.flags, c.text));
+    PatternPtr<C> p;
+    StderrOf([&] { p = Compile<C>(c.pattern, c.flags); });
+    if (!p) continue;
+    const int groups = I::groupCount(p.get());
+    MatcherPtr<C> on(p->makeMatcher(Widen<C>(c.text)));
+    MatcherPtr<C> off(p->makeMatcher(Widen<C>(c.text)));
+    I::setMemoAfterSteps(on.get(), -1);
+    I::setMemoAfterSteps(off.get(), LONG_MAX);
+    const bool whole = on->matches();
+    ASSERT_EQ(Outcome(on.get(), whole, groups), Outcome(off.get(), off->matches(), groups));
+    if (I::memoOn(on.get())) ++memoized;
+    for (size_t step = 0; step <= c.text.size() + 1; ++step) {
+      const bool found = on->findNext();
+      ASSERT_EQ(Outcome(on.get(), found, groups), Outcome(off.get(), off->findNext(), groups))
+          << "search match " << step;
+      if (I::memoOn(on.get())) ++memoized;
+      EXPECT_FALSE(I::memoOn(off.get()));
+      if (!found) break;
+    }
+  }
+  // The memo was really on in a good share of the operations compared.
+  EXPECT_GT(memoized, 1000);
+}
+
+// The memo starts only where it is exact, and only once an operation has
+// tried many positions.
+TYPED_TEST(EngineInternals, FailureMemoStartsWhereItIsExact) {
+  using C = TypeParam;
+  using I = PatternInternals<C>;
+  const std::string longText(40000, 'a');
+  struct Case {
+    const char* pattern;
+    std::string text;
+    bool memo;
+  };
+  const Case cases[] = {
+      {"a.*b.*c", longText, true},
+      {"a.*b.*c", "aaaab", false},  // a short text never reaches the budget
+      {"(a).*b.*c\\1", longText, false},
+      {"(?:a)*.*b.*c", longText, false},
+      {"(?=a).*b.*c", longText, false},
+      {"(?>a).*b.*c", longText, false},
+      {"\\Ga.*b.*c", longText, false},
+      {"(a|b).*(?<=a)b.*c", longText, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    PatternPtr<C> p = Compile<C>(c.pattern);
+    ASSERT_NE(p, nullptr);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>(c.text)));
+    EXPECT_FALSE(m->matches());
+    EXPECT_EQ(I::memoOn(m.get()), c.memo);
+    // Each operation starts without the memo of the one before.
+    m->setText(Widen<C>("abc"));
+    m->matches();
+    EXPECT_FALSE(I::memoOn(m.get()));
+  }
 }
 
 TYPED_TEST(EngineInternals, GroupSyntaxErrors) {

@@ -84,6 +84,29 @@ class EmulexDiscover : public CoreTest {
 const std::string kLPe =
     Line("LPe12002-M8", "f100", "10df", "f100", "10df", "US2.01a12", "UB5.12a2");
 
+// One 64 KiB line of each shape that makes the line pattern try the same
+// place over and over: the keys without "Boot Code" repeated, the keys with
+// an empty "Boot Code=" repeated, "HBA=" then "x, PCI ID=1, " repeated, and
+// "HBA=" then "a," repeated. None of them describes an adapter.
+std::string HostileLines() {
+  const struct {
+    const char* head;
+    const char* unit;
+  } kShapes[] = {
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, "},
+      {"", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, "},
+      {"HBA=", "x, PCI ID=1, "},
+      {"HBA=", "a,"},
+  };
+  std::string out;
+  for (const auto& shape : kShapes) {
+    std::string line = shape.head;
+    while (line.size() < (64 << 10)) line += shape.unit;
+    out += line + "\n";
+  }
+  return out;
+}
+
 TEST_F(EmulexDiscover, LinesAndTheDevicesTheyGive) {
   const Device lpe{
       L"10df.f100.10df.f100", L"LPe12002", {L"2.01a12", L"2.01a12"}, {L"5.12a2", L"5.12a2"}};
@@ -117,6 +140,7 @@ TEST_F(EmulexDiscover, LinesAndTheDevicesTheyGive) {
        "Emulex elxflash\n\nHBA count=1\n" + kLPe + "\n\nDone\n",
        {lpe}},
       {"text before HBA=", "Adapter 1: " + kLPe + "\n", {}},
+      {"long lines of hostile shapes before an adapter", HostileLines() + kLPe + "\n", {lpe}},
       {"keys in another order",
        "HBA=LPe12002, VID=10df, PCI ID=f100, SSID=f100, SVID=10df, Firmware=US2.01a12, Boot "
        "Code=UB5.12a2\n",
