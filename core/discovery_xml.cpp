@@ -3,9 +3,11 @@
 // its "fw_item" elements of eight leaves. A leaf has no content and a single
 // "value" attribute holding its field narrowed byte by byte, less what XML
 // 1.0 cannot carry (XmlValue).
+#include <fcntl.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -123,11 +125,27 @@ void AddDevice(DocumentBuilder& b, xmlNode* devices, const DiscoveredDevice& dev
   for (const FirmwareItem& item : device.fw_items) AddItem(b, node, item);
 }
 
+// The path opened for writing as fopen(path, "w") opens it (created 0666
+// under the mask, or emptied), except that the open never waits: a FIFO
+// there that nobody reads would keep the run waiting forever; it fails at
+// once instead, so the document counts as not saved. Once open, writes wait again,
+// so a FIFO that someone does read receives the whole document.
+FILE* OpenForWriting(const std::string& path) {
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  const int flags = ::fcntl(fd, F_GETFL);
+  FILE* file =
+      flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ? nullptr : ::fdopen(fd, "w");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
 // Saves in the library's indented form to exactly the given path: the file
 // is opened here, because the library's own file opener reads "-" as
 // standard output and some names as URIs.
 bool Save(xmlDoc* doc, const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "w");
+  FILE* file = OpenForWriting(path);
   if (file == nullptr) return false;
   xmlOutputBuffer* out = xmlOutputBufferCreateFile(file, nullptr);
   // xmlSaveFormatFileTo releases the buffer in every case.
