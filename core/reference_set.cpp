@@ -1,7 +1,9 @@
 #include "core/reference_set.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/entities.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 
 #include <algorithm>
 #include <iterator>
@@ -172,15 +174,55 @@ bool Walk(xmlDoc* doc, Contents* contents) {
   return true;
 }
 
+// The library checks the attributes of one start tag, the ones written in it
+// and the defaults the DOCTYPE declares for the element, each against all
+// the others: a single tag of some 100,000 attributes (a 1 MB file) keeps it
+// busy for minutes, and 50,000 declared defaults cost a second for every
+// element they apply to. Every attribute is written with "=", in the file
+// or, within an entity's text that holds a tag, as a character reference
+// ("&#61;"); no "<" can stand inside a tag. So the "=" signs and character
+// references between two "<" bound the attributes of the tag among them
+// (text holding that many with no "<" in between is refused too; no real
+// file has any). Each attribute definition of an ATTLIST declaration,
+// including those that parameter entities bring in, is counted as the
+// library reports it. Real files carry one attribute per element and no
+// declarations at all; past either bound the document is refused like one
+// that is not well formed, which keeps the library's work within a few
+// seconds for any file of kMaxReferenceFileBytes.
+constexpr size_t kMaxAttributeMarksBetweenTags = 1024;
+constexpr size_t kMaxAttributeDeclarations = 64;
+
 // Hands the library the file's bytes. A file longer than
-// kMaxReferenceFileBytes makes the read fail. The library takes a failed
-// read for the end of the file, so a document whose read failed is refused
-// here.
+// kMaxReferenceFileBytes, or a tag with more than
+// kMaxAttributeMarksBetweenTags attributes, makes the read fail. The library takes a failed read
+// for the end of the file, so a document whose read failed is refused here; so is one whose ATTLIST
+// declarations were stopped.
 struct FileInput {
   RegularFile& file;
   size_t left;
   bool failed = false;
+  size_t marks = 0;              // "=" and "&#" since the last "<"
+  bool after_ampersand = false;  // the last byte read was "&"
+  size_t declarations = 0;       // attribute definitions met so far
 };
+
+// False when the bytes bring a tag past kMaxAttributeMarksBetweenTags "="
+// signs and character references.
+bool CountAttributeMarks(FileInput* input, const char* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const char byte = bytes[i];
+    if (byte == '<') {
+      input->marks = 0;
+    } else if ((byte == '=' || (byte == '#' && input->after_ampersand)) &&
+               ++input->marks > kMaxAttributeMarksBetweenTags) {
+      return false;
+    }
+    // A NUL is passed over, so that "&#" is seen in UTF-16 and UCS-4 too,
+    // where each ASCII character comes with zero bytes.
+    if (byte != '\0') input->after_ampersand = byte == '&';
+  }
+  return true;
+}
 
 int ReadInput(void* context, char* buffer, int size) {
   auto* input = static_cast<FileInput*>(context);
@@ -198,20 +240,66 @@ int ReadInput(void* context, char* buffer, int size) {
     return -1;
   }
   input->left -= static_cast<size_t>(n);
+  if (!CountAttributeMarks(input, buffer, static_cast<size_t>(n))) {
+    input->failed = true;
+    return -1;
+  }
   return static_cast<int>(n);
+}
+
+// The library's own handling of one attribute definition, counted; past
+// kMaxAttributeDeclarations the parse is stopped and the document refused.
+void CountAttributeDeclaration(void* context, const xmlChar* element, const xmlChar* name, int type,
+                               int def, const xmlChar* default_value, xmlEnumeration* values) {
+  auto* parser = static_cast<xmlParserCtxt*>(context);
+  auto* input = static_cast<FileInput*>(parser->_private);
+  if (++input->declarations > kMaxAttributeDeclarations) {
+    input->failed = true;
+    xmlFreeEnumeration(values);
+    xmlStopParser(parser);
+    return;
+  }
+  xmlSAX2AttributeDecl(context, element, name, type, def, default_value, values);
 }
 
 struct DocFree {
   void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 
+struct ParserFree {
+  void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+
+// Parses the file as xmlReadIO does, with the library's usual tree-building
+// handlers except that attribute definitions are counted; null when the
+// document is not well formed or was refused.
+xmlDoc* Parse(FileInput* input) {
+  xmlSAXHandler handlers;
+  xmlSAXVersion(&handlers, 2);
+  handlers.attributeDecl = CountAttributeDeclaration;
+  std::unique_ptr<xmlParserCtxt, ParserFree> parser(
+      xmlCreateIOParserCtxt(&handlers, nullptr, ReadInput, nullptr, input, XML_CHAR_ENCODING_NONE));
+  if (!parser) return nullptr;
+  parser->_private = input;
+  xmlCtxtUseOptions(parser.get(), kParseOptions);
+  // Diagnostics name the file as the library's own reader would.
+  if (parser->input != nullptr && parser->input->filename == nullptr) {
+    parser->input->filename =
+        reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(kReferenceFile)));
+  }
+  xmlParseDocument(parser.get());
+  std::unique_ptr<xmlDoc, DocFree> doc(parser->myDoc);
+  parser->myDoc = nullptr;
+  if (!parser->wellFormed || input->failed) return nullptr;
+  return doc.release();
+}
+
 bool Read(RegularFile& file, Contents* contents) {
   XmlLibraryScope library;
   FileInput input{file, kMaxReferenceFileBytes};
   // Declared after the scope, so the document is freed before the library
-  // state on every return. Diagnostics name the file as the library would.
-  std::unique_ptr<xmlDoc, DocFree> doc(
-      xmlReadIO(ReadInput, nullptr, &input, kReferenceFile, nullptr, kParseOptions));
+  // state on every return.
+  std::unique_ptr<xmlDoc, DocFree> doc(Parse(&input));
   return doc && !input.failed && Walk(doc.get(), contents);
 }
 

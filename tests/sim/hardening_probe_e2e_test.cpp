@@ -52,5 +52,64 @@ TEST_F(HostileRun, DiscoveryPathThatCannotTakeTheFileFailsTheSave) {
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+// `count` attributes named a0, a1, ..., each written as ` aN="<value>"`.
+std::string Attributes(size_t count, const std::string& value) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) text += " a" + std::to_string(i) + "=\"" + value + "\"";
+  return text;
+}
+
+// A reference file with the demo's first device, `extra` after it among the
+// devices, and `doctype` before the root.
+std::string Reference(const std::string& doctype, const std::string& extra) {
+  std::string device =
+      "<device><type value=\"FC HBA\"/><device_id value=\"1077.2532.1077.015d\"/>"
+      "<model value=\"QLE2562\"/><bios value=\"2.16\"/><duration value=\"120\"/></device>";
+  return "<?xml version=\"1.0\"?>\n" + doctype + "<marvo_fchba_reference><devices>" + device +
+         extra + "</devices></marvo_fchba_reference>\n";
+}
+
+// Markup whose attributes the XML library checks each against all the
+// others: one tag of 100,000 attributes (1 MB), written out or built by an
+// entity, or 50,000 declared defaults for an element that 2,000 devices
+// use, kept the run busy for minutes to hours. Such a document is refused like one that is not well
+// formed; the most that is still read (1,000 attributes in each of many tags, 64 declared
+// attributes) loads as before.
+TEST_F(HostileRun, MarkupThatCostsTheLibraryQuadraticTimeIsRefused) {
+  std::string defaults = "<!DOCTYPE marvo_fchba_reference [<!ATTLIST type";
+  for (int i = 0; i < 50000; ++i) defaults += " a" + std::to_string(i) + " CDATA \"v\"";
+  defaults += ">]>\n";
+  std::string typed;
+  for (int i = 0; i < 2000; ++i) typed += "<device><type value=\"FC HBA\"/></device>";
+  std::string few = "<!DOCTYPE marvo_fchba_reference [<!ATTLIST type";
+  for (int i = 0; i < 64; ++i) few += " a" + std::to_string(i) + " CDATA \"v\"";
+  few += ">]>\n";
+  // The same tag built from character references in an entity's text.
+  std::string entity = "<!DOCTYPE marvo_fchba_reference [<!ENTITY t \"&#60;x";
+  for (int i = 0; i < 100000; ++i) entity += " a" + std::to_string(i) + "&#61;''";
+  entity += "/&#62;\">]>\n";
+  std::string wide_tags;
+  for (int i = 0; i < 400; ++i) wide_tags += "<x" + Attributes(1000, "") + "/>";
+  const struct {
+    const char* what;
+    std::string document;
+    bool loads;
+  } kCases[] = {
+      {"one tag of 100,000 attributes", Reference("", "<x" + Attributes(100000, "x") + "/>"),
+       false},
+      {"an entity's tag of 100,000 attributes", Reference(entity, "&t;"), false},
+      {"50,000 declared defaults", Reference(defaults, typed), false},
+      {"400 tags of 1,000 attributes", Reference("", wide_tags), true},
+      {"64 declared defaults", Reference(few, typed), true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    s.Pkg("reference.xml", c.document);
+    const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
+    ASSERT_TRUE(ExitedWith(r, c.loads ? 3 : 7));
+    EXPECT_EQ(r.out, c.loads ? kRunStart + kXmlDone : kLoadFailed);
+  }
+}
+
 }  // namespace
 }  // namespace zrn_sim
