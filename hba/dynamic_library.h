@@ -10,7 +10,8 @@
 namespace zrn_hba {
 
 // Opens `path` with lazy binding; null when it cannot be opened. An empty
-// path gives null as well: the loader would hand back the program itself.
+// path gives null as well: the loader would hand back the program itself;
+// so does a path where something other than a regular file stands.
 [[nodiscard]] void* OpenLibrary(const char* path);
 
 // The address of `symbol` in `library`; null when the handle is null or the

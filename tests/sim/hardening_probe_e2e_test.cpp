@@ -1,13 +1,15 @@
 // The built program, unchanged, meeting more of what a caller or a package
 // may put in its way: a self-discovery path where the file cannot be written
-// as an ordinary file, and a reference file whose markup costs the XML
-// library time far out of proportion to its size. Each run ends with the
+// as an ordinary file, a library path in hba.conf that is no regular file,
+// and a reference file whose markup costs the XML library time far out of
+// proportion to its size. Each run ends with the
 // messages and exit code of the ordinary case it amounts to.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "tests/sim/console_texts.h"
@@ -50,6 +52,24 @@ TEST_F(HostileRun, DiscoveryPathThatCannotTakeTheFileFailsTheSave) {
   struct stat st;
   ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// An hba.conf line whose library path holds a FIFO (the loader waited for a
+// writer forever), a directory or a device: nothing is loaded from it, and
+// the adapters of the other libraries are found as on an ordinary machine.
+TEST_F(HostileRun, LibraryPathThatIsNoRegularFileLoadsNothing) {
+  ASSERT_EQ(::mkfifo(s.HostPath("/etc/libfifo.so").c_str(), 0644), 0) << std::strerror(errno);
+  const std::optional<std::string> conf = s.Read("/etc/hba.conf");
+  ASSERT_TRUE(conf.has_value());
+  s.Etc("hba.conf", "fifo\t/etc/libfifo.so\ndirectory\t/etc\ndevice\t/dev/zero\n" + *conf);
+  const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
+  const std::string document = s.ReadPkg("out.xml").value_or("");
+  EXPECT_NE(document.find("<device_id value=\"1077.2532.1077.015d\"/>"), std::string::npos)
+      << document;
+  EXPECT_NE(document.find("<device_id value=\"1077.2031.1077.0241\"/>"), std::string::npos)
+      << document;
 }
 
 // `count` attributes named a0, a1, ..., each written as ` aN="<value>"`.
