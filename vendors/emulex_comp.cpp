@@ -27,6 +27,14 @@ const char kAdapterLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
 
+// How many adapter lines of the query output are taken. The script lists
+// one line per adapter port, and a machine holds a few dozen ports at most
+// (the HBA layer's table keeps 64 adapters); every line taken is looked up
+// among all the package's references, so 16 MiB of adapter lines against a
+// large reference file kept the run busy for minutes. Lines past the bound
+// are left out, as adapters past the HBA layer's table are.
+constexpr size_t kMaxAdapterLines = 1024;
+
 // The kit's script as the flash command shows it; the command that runs
 // names the one kit's directory in its place.
 const char kScript[] = "./elxflashStandalone*/lx/elxflash.sh";
@@ -170,9 +178,11 @@ bool CComponent::Discover() {
   // released when they go out of scope.
   std::unique_ptr<Pattern> pattern(Pattern::compile(kAdapterLine, Pattern::DOT_ANY));
   if (!pattern) return true;
+  size_t taken = 0;
   for (const std::string& line : lines) {
     std::unique_ptr<Matcher> matcher(pattern->makeMatcher(line));
     if (!matcher->matches()) continue;
+    if (++taken > kMaxAdapterLines) break;
     std::vector<std::string> g = matcher->groups(false);
     if (g.size() != 7) continue;  // the pattern has seven groups
     const std::string& name = g[0];

@@ -183,6 +183,31 @@ TEST_F(Emulex, SelfDiscoveryRecordsEveryReportedAdapterThatThePackageSupports) {
   EXPECT_EQ(s.ReadPkg("script.calls"), "/q\n");
 }
 
+// Adapter lines past the 1024th are left out (each is looked up among all
+// the references, so a query of 16 MiB of them against a large reference
+// file kept the run busy for minutes): a supported adapter listed after 1024
+// lines of an unsupported one is not recorded, and the run ends as one that
+// found no supported adapter does.
+TEST_F(Emulex, AdapterLinesPastTheBoundAreLeftOut) {
+  const std::string other =
+      Line("LPe11000", "fe00", "10df", "fe00", "10df", "US2.01", "UB5.1") + "\n";
+  std::string query;
+  for (int i = 0; i < 1023; ++i) query += other;
+  const std::string console = std::string(kRunStart) +
+                              "Preparing the Emulex Kit...done\n"
+                              "Generating self-discovery XML...done.\n";
+  for (const auto& [lines, recorded] :
+       {std::pair{query + kBehind, true}, std::pair{query + other + kBehind, false}}) {
+    SCOPED_TRACE(recorded ? "the 1024th line" : "the 1025th line");
+    const RunResult r = RunKit(s, lines, "0", {"/d", "out.xml"});
+    ASSERT_TRUE(ExitedWith(r, 3));
+    EXPECT_EQ(r.out, console);
+    EXPECT_EQ(s.ReadPkg("out.xml"),
+              DiscoveryDocument(
+                  "", recorded ? std::vector<XmlDevice>{kBehindDevice} : std::vector<XmlDevice>{}));
+  }
+}
+
 TEST_F(Emulex, FlashRunsTheScriptOnceAndMapsItsCode) {
   const struct {
     std::string code;
