@@ -12,7 +12,12 @@ class CBaseCmp;
 // mask becomes 022, so nothing the program creates is writable by others.
 // SIGCHLD gets its default disposition back: an inherited "ignore" has the
 // kernel reap every child at once, so that system() cannot collect its shell
-// and a tool that succeeded would read as failed.
+// and a tool that succeeded would read as failed. SIGPIPE is caught and
+// dropped: when whoever reads the console has gone (an installer's pipe
+// closed), the console text is lost but the run goes on, so the log stays
+// whole and the flash tool's code still becomes the exit code. The vendor
+// tools start with SIGPIPE at its default, as a caught signal is not
+// inherited through exec.
 void PrepareProcess();
 
 // kParseFailed: writes "ERROR! : Failed to parse command line" and a newline

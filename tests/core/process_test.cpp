@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -135,6 +136,24 @@ TEST_F(ProcessTest, PrepareProcessUndoesTheCallersMaskAndSigchld) {
   EXPECT_EQ(st.st_mode & 07777, 0755u);
   ASSERT_EQ(stat(kLogPath, &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// A console nobody reads makes writes fail instead of ending the process,
+// while the commands the program runs get SIGPIPE at its default (a
+// disposition of "ignore" would reach them through exec).
+TEST_F(ProcessTest, PrepareProcessSurvivesABrokenPipeButCommandsDoNot) {
+  struct sigaction caller;
+  ASSERT_EQ(sigaction(SIGPIPE, nullptr, &caller), 0);
+  PrepareProcess();
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  errno = 0;
+  EXPECT_EQ(write(ends[1], "x", 1), -1);  // still here to see the failure
+  EXPECT_EQ(errno, EPIPE);
+  close(ends[1]);
+  EXPECT_EQ(ToolExitCode(RunShell("kill -PIPE $$")), 128 + SIGPIPE);
+  sigaction(SIGPIPE, &caller, nullptr);
 }
 
 class FlashEngineTest : public CoreTest {};

@@ -201,5 +201,18 @@ TEST_F(HardenedRun, ConsoleIsWrittenOutBeforeTheToolStarts) {
   EXPECT_EQ(s.ReadPkg("console-at-start"), kRunStart + kFlashing);
 }
 
+// An installer that read the console and has gone leaves a pipe nobody
+// reads: the console text is lost, but the run goes on to the end, so the
+// log is whole and the tool's code still becomes the exit code.
+TEST_F(HardenedRun, RunEndsNormallyWhenNobodyReadsTheConsole) {
+  RunOptions options;
+  options.stdout_reader_gone = true;
+  RunResult r = s.Run(kProgram, {}, options);
+  ASSERT_TRUE(ExitedWith(r, 1));
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(s.Log(), kLog);
+  EXPECT_EQ(s.ReadPkg("tool-ran"), "ran\n");
+}
+
 }  // namespace
 }  // namespace zrn_sim

@@ -548,6 +548,12 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
     if (::chdir(pkg.c_str()) != 0) ChildFail(report, -1, errno);
     if (options.umask) ::umask(*options.umask);
     if (options.ignore_sigchld) ::signal(SIGCHLD, SIG_IGN);
+    int gone[2];
+    if (options.stdout_reader_gone) {
+      if (::pipe(gone) != 0 || ::dup2(gone[1], 1) < 0) ChildFail(report, -3, errno);
+      ::close(gone[0]);
+      ::close(gone[1]);
+    }
     ::execve(program.c_str(), argv.data(), environ);
     ChildFail(report, -2, errno);
   }

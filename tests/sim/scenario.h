@@ -77,6 +77,9 @@ struct RunOptions {
   // directory (made anew) instead of a pipe, so that the tools the program
   // runs can read what it has written so far; `out` is read back from it.
   std::string stdout_pkg_file;
+  // Standard output is a pipe whose reading end is already closed, as when
+  // an installer that read the console has gone; `out` stays empty.
+  bool stdout_reader_gone = false;
 };
 
 class Scenario {
