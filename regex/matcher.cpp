@@ -80,20 +80,22 @@ void BasicMatcher<C>::beginOperation() {
 template <class C>
 void BasicMatcher<C>::startMemo() {
   // Ranges recorded by an earlier operation say nothing about this one.
-  failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0});
+  failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0, nullptr});
   memoOn = true;
 }
 
 template <class C>
-void BasicMatcher<C>::addFailedRange(int slot, int low, int high) {
+void BasicMatcher<C>::addFailedRange(int slot, FailedRange failed) {
   FailedRange& known = failedRanges[static_cast<size_t>(slot)];
-  // Ranges that overlap or touch become one; otherwise the new one is kept,
-  // since repetitions are entered again near where they last failed.
-  if (known.low <= known.high && low <= known.high + 1 && high + 1 >= known.low) {
-    if (low < known.low) known.low = low;
-    if (high > known.high) known.high = high;
+  // Ranges that overlap or touch become one, valid only as deep as the
+  // shallower of the two; otherwise the new one is kept, since repetitions
+  // are entered again near where they last failed.
+  if (known.low <= known.high && failed.low <= known.high + 1 && failed.high + 1 >= known.low) {
+    if (failed.low < known.low) known.low = failed.low;
+    if (failed.high > known.high) known.high = failed.high;
+    if (failed.frame > known.frame) known.frame = failed.frame;
   } else {
-    known = {low, high};
+    known = failed;
   }
 }
 

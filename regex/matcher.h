@@ -64,10 +64,16 @@ class BasicMatcher {
   // bounds it recorded, a loop's count and a group's text travel with the
   // match, and "\G" holds where the search began. The memo lives for one
   // match operation; matches, findFirst and findNext each start without it.
+  // The depth bound is kept exact too: a range serves a repetition only
+  // where its frame lies no deeper in the stack than the tries that failed
+  // there, since the same rest tried from deeper down may hit the bound
+  // (which ends the operation with no match) where the first try did not.
+  // A pattern without alternatives reaches each repetition at one depth.
   //
-  // Memory: one range of positions (two ints) per greedy repetition of the
-  // pattern, whatever the length of the text; a repetition keeps one range,
-  // the union of the ranges that overlap or touch, else the latest. Nothing
+  // Memory: one range of positions (two ints and a stack address) per
+  // greedy repetition of the pattern, whatever the length of the text; a
+  // repetition keeps one range, the union of the ranges that overlap or
+  // touch, else the latest. Nothing
   // is kept or allocated until the repetitions of an operation have failed
   // at more than kMemoAfterSteps positions, far more than a release file, a
   // version token or a query line of the usual kind ever needs.
@@ -137,29 +143,39 @@ class BasicMatcher {
   void clearAfterFailure();
   int runHead(int pos);
   // The failure memo (see kMemoAfterSteps). A range with low > high is empty.
+  // frame is the highest (shallowest) stack address of the repetition's
+  // frame among the tries that failed there.
   struct FailedRange {
     int low;
     int high;
+    const char* frame;
   };
-  // Positions of memo slot `slot` known to fail in this operation. Inline,
-  // as the next one: an operation that never starts the memo pays one test
-  // a repetition, and one more a repetition that fails.
-  FailedRange knownFailures(int slot) const {
-    return memoOn ? failedRanges[static_cast<size_t>(slot)] : FailedRange{1, 0};
+  // Positions of memo slot `slot` known to fail in this operation, for a
+  // repetition whose frame lies at `frame`. Inline, as the next one: an
+  // operation that never starts the memo pays one test a repetition, and
+  // one more a repetition that fails.
+  FailedRange knownFailures(int slot, const char* frame) const {
+    if (!memoOn) return FailedRange{1, 0, nullptr};
+    const FailedRange& known = failedRanges[static_cast<size_t>(slot)];
+    // Tried deeper in the stack than when they failed, the same positions
+    // might hit the depth bound, which ends the operation with no match:
+    // they are tried again.
+    return frame >= known.frame ? known : FailedRange{1, 0, nullptr};
   }
-  // Every position from low to high of slot `slot` failed. Counts them as
-  // tried and starts the memo once more than memoAfterSteps were.
-  void recordFailures(int slot, int low, int high) {
+  // Every position from low to high of slot `slot`, tried from a frame at
+  // `frame`, failed. Counts them as tried and starts the memo once more
+  // than memoAfterSteps were.
+  void recordFailures(int slot, int low, int high, const char* frame) {
     if (!memoOn) {
       if (!memoAllowed) return;
       memoSteps += high - low + 1;
       if (memoSteps <= memoAfterSteps) return;
       startMemo();
     }
-    addFailedRange(slot, low, high);
+    addFailedRange(slot, {low, high, frame});
   }
   void startMemo();
-  void addFailedRange(int slot, int low, int high);
+  void addFailedRange(int slot, FailedRange failed);
 
   const BasicPattern<CharT>* pattern;
   String text;

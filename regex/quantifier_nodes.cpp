@@ -149,7 +149,8 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   // (the failure memo, BasicMatcher::kMemoAfterSteps); it serves runs of
   // single-width repetitions.
   using Range = typename Matcher::FailedRange;
-  const Range known = width == 1 ? m.knownFailures(memoSlot) : Range{1, 0};
+  const char* frame = static_cast<const char*>(__builtin_frame_address(0));
+  const Range known = width == 1 ? m.knownFailures(memoSlot, frame) : Range{1, 0, nullptr};
   for (int at = top;; at -= width) {
     if (at <= known.high && at >= known.low) {
       at = known.low;
@@ -162,7 +163,7 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
     if (at <= pos) break;
     if (m.overflow) return -1;
   }
-  if (width == 1) m.recordFailures(memoSlot, pos, top);
+  if (width == 1) m.recordFailures(memoSlot, pos, top, frame);
   return -1;
 }
 

@@ -2,12 +2,14 @@
 // engine has, so it cannot come back. This block only ever grows.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "regex/pattern.h"
+#include "tests/regex/pattern_internals.h"
 #include "tests/regex/regex_test_util.h"
 
 namespace zrn_regex_test {
@@ -491,6 +493,62 @@ TYPED_TEST(FormerBugs, HostileQueryLinesAreDecided) {
     std::vector<std::basic_string<C>> rest = m->groups(false);
     rest.erase(rest.begin());
     EXPECT_EQ(rest, WidenAll<C>({"f100", "10df", "f1a0", "10de", "2.01A10", "5.12a2"}));
+  }
+}
+
+// The failure memo skips the rest of a match only where the attempt it
+// remembers ran at least as deep in the stack: a later try of the same rest
+// from deeper down may hit the depth bound, which ends the whole operation
+// with no match, and skipping it would report a match the memo-less engine
+// does not. Here the rest after "a*" fails at every position reached after
+// the empty first alternative; after the deep second alternative it would
+// run past the bound. The search must stop there, memo or not, instead of
+// going on to the match at position 4.
+TYPED_TEST(FormerBugs, FailureMemoKeepsTheDepthBound) {
+  using C = TypeParam;
+  using I = PatternInternals<C>;
+  auto empties = [](int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += "(?:)";
+    return out;
+  };
+  // The fewest empty groups before "c" that run past the bound, whatever
+  // the frames of this build weigh.
+  auto tooDeep = [&](int n) {
+    PatternPtr<C> p = Compile<C>(empties(n) + "c");
+    return p != nullptr && !p->matches(Widen<C>("c"));
+  };
+  int low = 1;
+  int high = 1024;
+  while (!tooDeep(high)) {
+    low = high + 1;
+    high *= 2;
+    ASSERT_LE(high, 1 << 22);
+  }
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (tooDeep(mid)) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  const std::string pattern = "x(?:|" + empties(high / 2) + ")a*" + empties(high * 3 / 4) + "c";
+  PatternPtr<C> p = Compile<C>(pattern);
+  ASSERT_NE(p, nullptr);
+  // Without the deep alternative the same search finds the match.
+  PatternPtr<C> shallow = Compile<C>("x(?:|)a*" + empties(high * 3 / 4) + "c");
+  ASSERT_NE(shallow, nullptr);
+  for (long memoAfter : {-1L, LONG_MAX}) {
+    SCOPED_TRACE(memoAfter);
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>("xaabxaac")));
+    I::setMemoAfterSteps(m.get(), memoAfter);
+    EXPECT_FALSE(m->findFirst());
+    EXPECT_EQ(I::memoOn(m.get()), memoAfter < 0);
+    m.reset(shallow->makeMatcher(Widen<C>("xaabxaac")));
+    I::setMemoAfterSteps(m.get(), memoAfter);
+    EXPECT_TRUE(m->findFirst());
+    EXPECT_EQ(m->groupStart(0), 4);
   }
 }
 

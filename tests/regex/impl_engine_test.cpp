@@ -16,28 +16,8 @@
 
 #include "regex/pattern.h"
 #include "regex/quantifier_nodes.h"
+#include "tests/regex/pattern_internals.h"
 #include "tests/regex/regex_test_util.h"
-
-template <class C>
-struct PatternInternals {
-  using P = BasicPattern<C>;
-  using String = std::basic_string<C>;
-  static BasicNFANode<C>* head(P* p) { return p->head; }
-  static size_t nodeCount(P* p) { return p->nodes.size(); }
-  static int groupCount(P* p) { return p->groupCount; }
-  static String range(C low, C high) { return P::classRange(low, high); }
-  static String unite(const String& a, const String& b) { return P::classUnion(a, b); }
-  static String intersect(const String& a, const String& b) { return P::classIntersection(a, b); }
-  // The failure memo from the first position tried (-1) or never (LONG_MAX).
-  static void setMemoAfterSteps(BasicMatcher<C>* m, long steps) { m->memoAfterSteps = steps; }
-  static bool memoOn(const BasicMatcher<C>* m) { return m->memoOn; }
-  static String complement(const String& set, unsigned long flags) {
-    P* p = P::compile(String(), flags);
-    String out = p->classComplement(set);
-    delete p;
-    return out;
-  }
-};
 
 namespace zrn_regex_test {
 namespace {
