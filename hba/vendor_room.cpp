@@ -12,8 +12,3 @@ void VendorRoom::CopyText(char* field, size_t size) const {
   std::memcpy(field, text, length);
   field[length] = '\0';
 }
-
-std::string VendorRoom::Text() const {
-  const char* text = reinterpret_cast<const char*>(bytes_);
-  return std::string(text, strnlen(text, sizeof bytes_));
-}

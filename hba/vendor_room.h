@@ -15,7 +15,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <string>
 #include <type_traits>
 
 // The largest thing a vendor is meant to write is the extension record of
@@ -58,8 +57,6 @@ class VendorRoom {
   // Copies the text at the start of the block into `field` of `size` bytes
   // (at least 1): at most `size` - 1 characters, always terminated.
   void CopyText(char* field, size_t size) const;
-  // The text at the start of the block, to its first NUL or the block's end.
-  [[nodiscard]] std::string Text() const;
   // The block, for a vendor call that takes a writable text already there
   // (CutText or a copy put it there).
   [[nodiscard]] char* text() { return reinterpret_cast<char*>(bytes_); }
