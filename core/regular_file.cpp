@@ -1,23 +1,12 @@
 #include "core/regular_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-RegularFile::RegularFile(const char* path) {
-  // O_NONBLOCK only matters for what is refused below: a regular file reads
-  // the same with it.
-  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return;
-  struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return;
-  }
-  fd_ = fd;
-}
+#include "hba/regular_file_open.h"
+
+RegularFile::RegularFile(const char* path) : fd_(OpenRegularFile(path)) {}
 
 RegularFile::~RegularFile() {
   if (fd_ >= 0) ::close(fd_);

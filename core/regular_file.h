@@ -1,9 +1,6 @@
 // Input files the program reads itself ("reference.xml", the release files)
-// are read only when they are regular files. A FIFO would block the read
-// forever and a device such as /dev/zero never ends, so anything but a
-// regular file at such a path behaves as a file that cannot be read. The
-// check is made on the descriptor that is then read, so nothing can be put
-// in the file's place between the check and the read.
+// are read only when they are regular files (OpenRegularFile says why);
+// anything else at such a path behaves as a file that cannot be read.
 #ifndef ZRN_CORE_REGULAR_FILE_H_
 #define ZRN_CORE_REGULAR_FILE_H_
 

@@ -2,8 +2,6 @@
 // tables, handle encoding and the routing of every handle-taking call.
 #include "hba/common_library.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +11,7 @@
 
 #include "hba/dynamic_library.h"
 #include "hba/hba_api.h"
+#include "hba/regular_file_open.h"
 #include "hba/vendor_room.h"
 
 namespace {
@@ -40,19 +39,10 @@ struct FileCloser {
 using ConfFile = std::unique_ptr<FILE, FileCloser>;
 
 // "/etc/hba.conf" open for reading; null when it cannot be opened or is not
-// a regular file. A FIFO would block the run and a device such as /dev/zero
-// never ends, so anything else counts as a file that cannot be opened. The
-// type is taken from the descriptor that is then read, and the open neither
-// waits for a FIFO's writer nor makes a terminal the controlling one.
+// a regular file (OpenRegularFile).
 ConfFile OpenConf() {
-  const int fd = open(kHbaConfPath, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = OpenRegularFile(kHbaConfPath);
   if (fd < 0) return nullptr;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  // O_NONBLOCK changes nothing for a regular file.
   ConfFile conf(fdopen(fd, "r"));
   if (!conf) close(fd);
   return conf;
