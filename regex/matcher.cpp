@@ -16,10 +16,15 @@ BasicMatcher<C>::BasicMatcher(const BasicPattern<C>* p, const String& t)
       finished(false),
       stackBase(nullptr),
       overflow(false),
-      memoSteps(0),
+      steps(0),
+      memoStartAt(LONG_MAX),
       memoAfterSteps(kMemoAfterSteps),
       memoOn(false),
-      memoAllowed(p->memoizable) {
+      memoAllowed(p->memoizable),
+      answeredFromMemo(false),
+      peak(0),
+      memoBase(0),
+      memoCount(0) {
   const size_t size = static_cast<size_t>(groupCount + nonCapCount);
   // Every slot starts defined: capturing bounds 0 (a fresh matcher reports
   // 0 for them), non-capturing bounds -1, loop state as a prologue sets it.
@@ -70,33 +75,53 @@ void BasicMatcher<C>::clearGroups() {
 }
 
 template <class C>
-void BasicMatcher<C>::beginOperation() {
+void BasicMatcher<C>::beginOperation(int start) {
   stackBase = static_cast<const char*>(__builtin_frame_address(0));
   overflow = false;
-  memoSteps = 0;
+  steps = 0;
+  peak = 0;
   memoOn = false;
+  answeredFromMemo = false;
+  memoBase = start;
+  memoStartAt = memoAllowed ? memoAfterSteps : LONG_MAX;
 }
 
 template <class C>
 void BasicMatcher<C>::startMemo() {
-  // Ranges recorded by an earlier operation say nothing about this one.
-  failedRanges.assign(static_cast<size_t>(pattern->memoSlots), FailedRange{1, 0, nullptr});
+  memoStartAt = LONG_MAX;
+  const int len = static_cast<int>(text.size());
+  memoCount = static_cast<size_t>(len - (memoBase < len ? memoBase : len)) + 1;
+  const size_t sets = static_cast<size_t>(pattern->memoSlots + pattern->runSlots);
+  if (sets == 0 || sets * PositionSet::bytesFor(memoCount) > kMaxMemoBytes) return;
+  // Sets of an earlier operation say nothing about this one; each is made
+  // anew the first time this one puts something into it.
+  failures.resize(static_cast<size_t>(pattern->memoSlots));
+  failureLive.assign(static_cast<size_t>(pattern->memoSlots), 0);
+  failureDepth.assign(static_cast<size_t>(pattern->memoSlots), 0);
+  runs.resize(static_cast<size_t>(pattern->runSlots));
+  runLive.assign(static_cast<size_t>(pattern->runSlots), 0);
   memoOn = true;
 }
 
 template <class C>
-void BasicMatcher<C>::addFailedRange(int slot, FailedRange failed) {
-  FailedRange& known = failedRanges[static_cast<size_t>(slot)];
-  // Ranges that overlap or touch become one, valid only as deep as the
-  // shallower of the two; otherwise the new one is kept, since repetitions
-  // are entered again near where they last failed.
-  if (known.low <= known.high && failed.low <= known.high + 1 && failed.high + 1 >= known.low) {
-    if (failed.low < known.low) known.low = failed.low;
-    if (failed.high > known.high) known.high = failed.high;
-    if (failed.frame > known.frame) known.frame = failed.frame;
-  } else {
-    known = failed;
+void BasicMatcher<C>::recordFailure(int slot, int pos, long extra) {
+  const size_t i = static_cast<size_t>(slot);
+  if (!failureLive[i]) {
+    failures[i].reset(memoBase, memoCount);
+    failureLive[i] = 1;
   }
+  failures[i].insert(pos);
+  if (extra > failureDepth[i]) failureDepth[i] = extra;
+}
+
+template <class C>
+PositionSet& BasicMatcher<C>::runSet(int slot) {
+  const size_t i = static_cast<size_t>(slot);
+  if (!runLive[i]) {
+    runs[i].reset(memoBase, memoCount);
+    runLive[i] = 1;
+  }
+  return runs[i];
 }
 
 template <class C>
@@ -117,7 +142,7 @@ int BasicMatcher<C>::runHead(int pos) {
 
 template <class C>
 bool BasicMatcher<C>::matches() {
-  beginOperation();
+  beginOperation(0);
   mode = MATCH_WHOLE_TEXT;
   matched = 0;
   finished = false;
@@ -133,7 +158,7 @@ bool BasicMatcher<C>::matches() {
 
 template <class C>
 bool BasicMatcher<C>::findFirst() {
-  beginOperation();
+  beginOperation(0);
   mode = 0;
   clearGroups();
   lastMatchEnd = 0;
@@ -161,7 +186,7 @@ bool BasicMatcher<C>::findNext() {
     return false;
   }
   int newStart = start == end ? end + 1 : end;
-  beginOperation();
+  beginOperation(newStart);
   mode = 0;
   clearGroups();
   starts[0] = newStart;

@@ -10,12 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "regex/position_set.h"
+
 template <class CharT>
 class BasicPattern;
 template <class CharT>
 class BasicNFANode;
 template <class CharT>
+class BasicNFAQuantifierNode;
+template <class CharT>
 class BasicNFAGreedyQuantifierNode;
+template <class CharT>
+class BasicNFALazyQuantifierNode;
 template <class CharT>
 struct PatternInternals;
 
@@ -43,52 +49,70 @@ class BasicMatcher {
   // A longer text reports no match.
   static constexpr long kMaxStackBytes = 4L << 20;
 
-  // Failure memo. A greedy repetition of one character or class tries the
-  // rest of the pattern at every position its run reached, from the last one
-  // down; nested repetitions (".*a.*b.*c") thus try the same position from
-  // the same node again and again, which costs time polynomial in the
-  // length of the text. Where the outcome of "the rest of the pattern from
-  // node N at position p" depends on N and p alone, a failure there stays a
-  // failure for the rest of the operation, so each such repetition keeps the
-  // range of positions at which the rest after it is known to fail, and its
-  // later tries step over that range.
+  // The memo. A backtracking search may reach the same node at the same
+  // position again and again: nested repetitions (".*a.*b.*c") try the rest
+  // of the pattern at every position each of them gives back, and a
+  // repetition entered inside a run it has scanned before would scan it
+  // again. For the patterns the memo serves, the outcome of "node N at
+  // position p" depends on N and p alone, so once it has failed it stays a
+  // failure for the rest of the operation.
   //
-  // Exact because it serves only patterns without back references,
-  // quantified groups, look-ahead, atomic groups and "\G": every other node
-  // reads nothing but the text, the position and the operation's mode, and
-  // an attempt through them that fails puts back every group bound it
-  // changed, so skipping one changes nothing a caller can see (the groups
-  // after a success are those of the successful path; the start position of
-  // a search does not enter the rest of a match). The nodes left out keep
-  // state across an attempt: a failed look-ahead or atomic body leaves the
-  // bounds it recorded, a loop's count and a group's text travel with the
-  // match, and "\G" holds where the search began. The memo lives for one
-  // match operation; matches, findFirst and findNext each start without it.
-  // The depth bound is kept exact too: a range serves a repetition only
-  // where its frame lies no deeper in the stack than the tries that failed
-  // there, since the same rest tried from deeper down may hit the bound
-  // (which ends the operation with no match) where the first try did not.
-  // A pattern without alternatives reaches each repetition at one depth.
+  // Which patterns: those without back references, quantified groups,
+  // look-ahead, atomic groups, "\G" and repetitions of a literal of two or
+  // more characters (the parser marks them). Every other node reads nothing
+  // but the text, the position and the operation's mode, and an attempt
+  // through them that fails puts back every group bound it changed, so
+  // skipping it changes nothing a caller can see (the groups after a success
+  // are those of the successful path; the start position of a search does
+  // not enter the rest of a match). Without cycles in the graph, the
+  // successor of each repetition and the node behind each join of
+  // alternatives are the only nodes a search can reach at one position along
+  // more than one path.
   //
-  // Memory: one range of positions (two ints and a stack address) per
-  // greedy repetition of the pattern, whatever the length of the text; a
-  // repetition keeps one range, the union of the ranges that overlap or
-  // touch, else the latest. Nothing
-  // is kept or allocated until the repetitions of an operation have failed
-  // at more than kMemoAfterSteps positions, far more than a release file, a
-  // version token or a query line of the usual kind ever needs.
+  // What it keeps, for one operation, each in a PositionSet (one bit per
+  // position of the text from where the operation starts):
+  // - failures: for each such node, the positions where it failed. A call
+  //   into the node at a known position fails at once; a repetition steps
+  //   over a known stretch of positions in one search instead of trying
+  //   them one by one.
+  // - runs: for each repetition of one character or class that can take
+  //   more than kShortRun characters ("." with DOT_ANY needs none: it holds
+  //   everywhere), the positions where its atom is known to hold, so no
+  //   character is tested twice and the end of a run is found from any
+  //   position inside it.
+  // So one operation calls each node at each position at most once (a call
+  // answered by the memo costs one step), and a run is scanned once: the
+  // steps of an operation stay below kStepBoundConstant + kStepsPerNodePosition
+  // x nodes x (text length + 1) (see steps).
   //
-  // Cost: the rest after a repetition is tried at most once per position
-  // when the repetition's tries land inside or next to the range it holds.
-  // That is so for the Emulex line pattern: its ".*" and ".+" (with DOT_ANY)
-  // always run to the end of the line, its "\w{1,4}" tries at most four
-  // positions, and "[\w\.]+" starts only after "Boot Code=", so its runs do
-  // not overlap. Every line of the query output, of any shape, is thus
-  // decided in time proportional to its length (measured: about 35 ms for a
-  // line of 1 MiB in a Release build), and with a stack that does not grow
-  // with the line. Lazy repetitions and repetitions of longer atoms keep no
-  // memo.
+  // The depth bound is kept exact: a failure that was tried from one stack
+  // depth answers a call from another only where the call could not have hit
+  // the bound. With each failure the memo keeps, for its node, the most
+  // stack any failed try below it used (or would have used without the
+  // memo), and answers only where the caller's depth plus that stays within
+  // kMaxStackBytes; otherwise the call runs and meets the bound as it would
+  // have without the memo.
+  //
+  // Memory: nothing is kept until an operation has taken more than
+  // kMemoAfterSteps steps, far more than a release file, a version token or
+  // a query line of the usual kind ever needs; then a node's or a
+  // repetition's set is made the first time something goes into it. For
+  // the program's own patterns that is at most 15 sets, under 2 bytes per
+  // character of the text (the Emulex line pattern: 14 failure sets and one
+  // run set). An operation whose sets could need more than kMaxMemoBytes
+  // runs without the memo, with the results it always had and the time a
+  // plain backtracking search takes.
   static constexpr long kMemoAfterSteps = 1L << 14;
+  static constexpr size_t kMaxMemoBytes = size_t{64} << 20;
+  // A repetition that can take at most this many characters (beyond its
+  // minimum, and at most this many for its minimum) scans them again rather
+  // than keep a run set.
+  static constexpr int kShortRun = 8;
+  // The bound on steps, for the engine's tests: C0 covers what runs before
+  // the memo starts, K the calls, positions and characters per node and
+  // position after it.
+  static constexpr long kStepBoundConstant = 4 * kMemoAfterSteps;
+  static constexpr long kStepsPerNodePosition = 64;
 
   // A matcher for pattern and a copy of text. Every capturing slot reports
   // start 0 and end 0 until the first match operation.
@@ -132,50 +156,53 @@ class BasicMatcher {
 
  private:
   friend class BasicNFANode<CharT>;
-  // The greedy repetition keeps its failure memo here.
+  // The repetitions use the memo directly.
+  friend class BasicNFAQuantifierNode<CharT>;
   friend class BasicNFAGreedyQuantifierNode<CharT>;
+  friend class BasicNFALazyQuantifierNode<CharT>;
   friend struct PatternInternals<CharT>;
 
-  // Starts one match operation: no depth used, no overflow seen.
-  void beginOperation();
+  // Starts one match operation from position start: no depth used, no
+  // overflow seen, no step taken, the memo off.
+  void beginOperation(int start);
   // After a failed operation every group reads as the empty string: group 0's
   // end is -1 and every other group is unset; group 0's start stays.
   void clearAfterFailure();
   int runHead(int pos);
-  // The failure memo (see kMemoAfterSteps). A range with low > high is empty.
-  // frame is the highest (shallowest) stack address of the repetition's
-  // frame among the tries that failed there.
-  struct FailedRange {
-    int low;
-    int high;
-    const char* frame;
-  };
-  // Positions of memo slot `slot` known to fail in this operation, for a
-  // repetition whose frame lies at `frame`. Inline, as the next one: an
-  // operation that never starts the memo pays one test a repetition, and
-  // one more a repetition that fails.
-  FailedRange knownFailures(int slot, const char* frame) const {
-    if (!memoOn) return FailedRange{1, 0, nullptr};
-    const FailedRange& known = failedRanges[static_cast<size_t>(slot)];
-    // Tried deeper in the stack than when they failed, the same positions
-    // might hit the depth bound, which ends the operation with no match:
-    // they are tried again.
-    return frame >= known.frame ? known : FailedRange{1, 0, nullptr};
-  }
-  // Every position from low to high of slot `slot`, tried from a frame at
-  // `frame`, failed. Counts them as tried and starts the memo once more
-  // than memoAfterSteps were.
-  void recordFailures(int slot, int low, int high, const char* frame) {
-    if (!memoOn) {
-      if (!memoAllowed) return;
-      memoSteps += high - low + 1;
-      if (memoSteps <= memoAfterSteps) return;
-      startMemo();
-    }
-    addFailedRange(slot, {low, high, frame});
+  // The memo (see kMemoAfterSteps). Node calls count their steps here and
+  // start the memo once there were more than memoAfterSteps.
+  void countStep() {
+    if (++steps > memoStartAt) startMemo();
   }
   void startMemo();
-  void addFailedRange(int slot, FailedRange failed);
+  // Whether node slot `slot` is known to fail at pos for a call whose frame
+  // lies `depth` bytes down the stack; when it is, the stack the call would
+  // have used counts as used.
+  bool knownFailure(int slot, int pos, long depth) {
+    if (!failureLive[static_cast<size_t>(slot)]) return false;
+    if (!failures[static_cast<size_t>(slot)].contains(pos)) return false;
+    const long reach = depth + failureDepth[static_cast<size_t>(slot)];
+    if (reach > kMaxStackBytes) return false;
+    if (reach > peak) peak = reach;
+    return true;
+  }
+  // Node slot `slot` failed at pos, and the try used `extra` bytes of stack
+  // beyond the call's own frame.
+  void recordFailure(int slot, int pos, long extra);
+  // The highest position from at down to floor that slot `slot` is not
+  // known to fail at, or floor - 1.
+  int lastUnknown(int slot, int at, int floor) const {
+    if (!failureLive[static_cast<size_t>(slot)]) return at;
+    return failures[static_cast<size_t>(slot)].lastAbsentAtOrBelow(at, floor);
+  }
+  // The lowest position from at up that slot `slot` is not known to fail at.
+  int firstUnknown(int slot, int at) const {
+    if (!failureLive[static_cast<size_t>(slot)]) return at;
+    return failures[static_cast<size_t>(slot)].firstAbsentAtOrAbove(at);
+  }
+  // The run set of repetition `slot`, empty the first time it is asked for
+  // in an operation.
+  PositionSet& runSet(int slot);
 
   const BasicPattern<CharT>* pattern;
   String text;
@@ -206,17 +233,32 @@ class BasicMatcher {
   // Values that nodes save while an attempt runs and put back when it fails
   // (see BasicNFAOrNode); empty between operations.
   std::vector<int> scratch;
-  // The failure memo: positions at which repetitions failed so far in this
-  // operation, whether the memo is on, and one range per memo slot of the
-  // pattern (valid while on).
+  // The memo. steps counts node calls, positions a repetition tries or
+  // steps over and characters it tests, in this operation; memoStartAt is
+  // memoAfterSteps while the memo may start and is not on, else LONG_MAX.
   // memoAfterSteps is kMemoAfterSteps; the engine's own tests change it to
   // compare results with the memo always on and never on.
-  long memoSteps;
+  long steps;
+  long memoStartAt;
   long memoAfterSteps;
   bool memoOn;
   // The pattern lets the memo serve (BasicPattern::memoizable).
   bool memoAllowed;
-  std::vector<FailedRange> failedRanges;
+  // Set by a node call that the memo answered, cleared by one it ran.
+  bool answeredFromMemo;
+  // The deepest frame, in bytes from stackBase, that the current try has
+  // used or would have used without the memo.
+  long peak;
+  // First position the current operation can reach, and how many follow.
+  int memoBase;
+  size_t memoCount;
+  // Per node slot: the failures, whether they were started in this
+  // operation, and the most stack a failed try below the node used.
+  std::vector<PositionSet> failures;
+  std::vector<char> failureLive;
+  std::vector<long> failureDepth;
+  std::vector<PositionSet> runs;
+  std::vector<char> runLive;
 };
 
 using Matcher = BasicMatcher<char>;

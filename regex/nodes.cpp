@@ -28,22 +28,38 @@ void BasicNFANode<C>::collectNodes(NodeSet& nodes) {
 }
 
 template <class C>
-bool BasicNFANode<C>::withinStack(Matcher& m) {
-  if (m.overflow) return false;
-  const char* here = static_cast<const char*>(__builtin_frame_address(0));
-  if (m.stackBase - here > Matcher::kMaxStackBytes) {
-    m.overflow = true;
-    return false;
-  }
-  return true;
-}
-
-template <class C>
 int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher& m, int pos) {
   // Nodes that only pass the position on cost no stack.
   while (node->shape == Shape::kPassThrough && node->next != nullptr) node = node->next;
-  if (!withinStack(m)) return -1;
-  return node->match(text, m, pos);
+  if (m.overflow) return -1;
+  const long depth = m.stackBase - static_cast<const char*>(__builtin_frame_address(0));
+  if (depth > Matcher::kMaxStackBytes) {
+    m.overflow = true;
+    return -1;
+  }
+  if (depth > m.peak) m.peak = depth;
+  m.countStep();
+  const int slot = node->memoSlot;
+  if (slot < 0 || !m.memoOn) return node->match(text, m, pos);
+  // The node's own frame comes from here in either case, so the memo
+  // changes no depth a match reaches.
+  if (m.knownFailure(slot, pos, depth)) {
+    m.answeredFromMemo = true;
+    return -1;
+  }
+  const long outerPeak = m.peak;
+  m.peak = depth;
+  const int r = node->match(text, m, pos);
+  if (r == -1 && !m.overflow) m.recordFailure(slot, pos, m.peak - depth);
+  if (outerPeak > m.peak) m.peak = outerPeak;
+  m.answeredFromMemo = false;
+  return r;
+}
+
+template <class C>
+void BasicNFANode<C>::countSteps(Matcher& m, long n) {
+  m.steps += n - 1;
+  m.countStep();
 }
 
 template <class C>
@@ -93,12 +109,18 @@ int BasicNFACharNode<C>::match(const String& text, Matcher& m, int pos) const {
   // test its character and call the next, so the run costs one stack level.
   const int len = static_cast<int>(text.size());
   const BasicNFACharNode* node = this;
+  const int first = pos;
   while (true) {
-    if (pos >= len || text[pos] != node->ch) return -1;
+    if (pos >= len || text[pos] != node->ch) {
+      this->countSteps(m, pos - first);
+      return -1;
+    }
     ++pos;
     const BasicNFANode<C>* after = node->next;
-    if (this->shapeOf(after) != BasicNFANode<C>::Shape::kChar)
+    if (this->shapeOf(after) != BasicNFANode<C>::Shape::kChar) {
+      this->countSteps(m, pos - first - 1);
       return this->call(after, text, m, pos);
+    }
     node = static_cast<const BasicNFACharNode*>(after);
   }
 }

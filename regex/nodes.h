@@ -93,6 +93,10 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   virtual bool isStartOfInput() const { return false; }
 
   BasicNFANode* next = nullptr;
+  // This node's slot in the matcher's failure memo, -1 for none: set by the
+  // parser on the nodes a search can reach at one position along more than
+  // one path (see BasicMatcher::kMemoAfterSteps).
+  int memoSlot = -1;
 
  protected:
   // What a caller may do with this node without a nested call: step over it
@@ -120,8 +124,8 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   int callNext(const String& text, Matcher& matcher, int pos) const {
     return call(next, text, matcher, pos);
   }
-  // False once the current operation has used the stack it may use.
-  static bool withinStack(Matcher& matcher);
+  // Counts a step of the current operation (see BasicMatcher::steps).
+  static void countSteps(Matcher& matcher, long n);
 
   // The nodes' window on the matcher's state.
   static int& startOf(Matcher& m, int gi);

@@ -57,9 +57,42 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
     p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
     p->head->next = first;
     tail->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
+    p->prepareMemo();
   }
   p->matcher = new MatcherType(p, String());
   return p;
+}
+
+template <class C>
+void BasicPattern<C>::prepareMemo() {
+  if (!memoizable) return;
+  // The node a call into `from` lands on (nodes that only pass the position
+  // on are stepped over, as a call does), with a failure slot, or null when
+  // it cannot fail: the accept node that ends a sub-chain returns at once.
+  auto slotted = [this](Node* from) -> Node* {
+    Node* node = from;
+    while (dynamic_cast<BasicNFAAcceptNode<C>*>(node) != nullptr ||
+           dynamic_cast<BasicNFASubStartNode<C>*>(node) != nullptr) {
+      if (node->next == nullptr) return nullptr;
+      node = node->next;
+    }
+    if (node == nullptr) return nullptr;
+    if (node->memoSlot < 0) node->memoSlot = memoSlots++;
+    return node;
+  };
+  for (Node* join : joins) slotted(join);
+  for (auto& entry : nodes) {
+    auto* repetition = dynamic_cast<BasicNFAQuantifierNode<C>*>(entry.first);
+    if (repetition == nullptr) continue;
+    if (Node* target = slotted(repetition->next)) repetition->targetSlot = target->memoSlot;
+    const long most = repetition->max > repetition->min
+                          ? static_cast<long>(repetition->max) - repetition->min
+                          : 0;
+    if (repetition->oneCharacter() && !repetition->holdsEverywhere() &&
+        (most > MatcherType::kShortRun || repetition->min > MatcherType::kShortRun)) {
+      repetition->runSlot = runSlots++;
+    }
+  }
 }
 
 template <class C>
@@ -296,6 +329,7 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseAlternation(bool inG
     auto* alternation = new (arenaResource()) BasicNFAOrNode<C>(mine.first, rest);
     registerNode(alternation);
     Node* join = registerNode(new (arenaResource()) BasicNFAAcceptNode<C>());
+    joins.push_back(join);
     mine.last->next = join;
     (restIsAlternation ? rest : restTail)->next = join;
     if (restIsAlternation && outermost) {
@@ -609,10 +643,14 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
     ++cursor;
     q = new (arenaResource()) BasicNFALazyQuantifierNode<C>(this, atom, min, max);
   } else {
-    auto* greedy = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
-    greedy->memoSlot = memoSlots++;
-    q = greedy;
+    q = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
   }
+  // A repetition of a longer literal enters a run at positions of every
+  // remainder of its width, which one set of positions cannot tell apart.
+  auto* quote = dynamic_cast<BasicNFAQuoteNode<C>*>(atom);
+  auto* ciQuote = dynamic_cast<BasicNFACIQuoteNode<C>*>(atom);
+  if ((quote != nullptr && quote->str.size() > 1) || (ciQuote != nullptr && ciQuote->str.size() > 1))
+    memoizable = false;
   return registerNode(q);
 }
 

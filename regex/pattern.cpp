@@ -29,6 +29,7 @@ BasicPattern<C>::BasicPattern(const String& text)
       nestingTripped(false),
       laterAlternativeFollows(false),
       memoSlots(0),
+      runSlots(0),
       memoizable(true) {}
 
 template <class C>

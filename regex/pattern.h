@@ -181,11 +181,16 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   int nesting;
   bool nestingTripped;
   bool laterAlternativeFollows;
-  // The failure memo (BasicMatcher::kMemoAfterSteps): how many greedy
-  // repetitions have a slot in it, and whether the pattern holds none of
-  // the nodes whose outcome depends on more than the text and the position.
+  // The memo (BasicMatcher::kMemoAfterSteps): how many nodes have a failure
+  // slot and how many repetitions a run slot, whether the pattern holds none
+  // of the nodes whose outcome depends on more than the text and the
+  // position, and the joins of alternatives, whose successors get a slot.
   int memoSlots;
+  int runSlots;
   bool memoizable;
+  std::vector<Node*> joins;
+  // Gives the memo's slots out once the graph is complete.
+  void prepareMemo();
   // Names of the registered sub-patterns being read, innermost last.
   std::vector<String> expanding;
 };

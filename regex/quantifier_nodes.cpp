@@ -17,6 +17,59 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
     inner->next = accept;
     atomAlone = true;
   }
+  if (!atomAlone) return;
+  using Shape = typename BasicNFANode<C>::Shape;
+  switch (this->shapeOf(inner)) {
+    case Shape::kChar:
+      atom = Atom::kChar;
+      break;
+    case Shape::kCIChar:
+      atom = Atom::kCIChar;
+      break;
+    case Shape::kClass:
+      atom = Atom::kClass;
+      break;
+    case Shape::kCIClass:
+      atom = Atom::kCIClass;
+      break;
+    default:
+      if (auto* quote = dynamic_cast<const BasicNFAQuoteNode<C>*>(inner)) {
+        if (quote->str.size() == 1) atom = Atom::kQuote;
+      } else if (auto* ciQuote = dynamic_cast<const BasicNFACIQuoteNode<C>*>(inner)) {
+        if (ciQuote->str.size() == 1) atom = Atom::kCIQuote;
+      }
+      break;
+  }
+}
+
+template <class C>
+bool BasicNFAQuantifierNode<C>::holdsEverywhere() const {
+  if (atom != Atom::kClass) return false;
+  auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+  return cls->inv && cls->vals.empty();
+}
+
+template <class C>
+bool BasicNFAQuantifierNode<C>::holdsAt(const String& text, int i) const {
+  switch (atom) {
+    case Atom::kChar:
+      return text[i] == static_cast<const BasicNFACharNode<C>*>(inner)->ch;
+    case Atom::kCIChar:
+      return RegexTraits<C>::fold(text[i]) == static_cast<const BasicNFACICharNode<C>*>(inner)->ch;
+    case Atom::kClass:
+    case Atom::kCIClass: {
+      auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+      const C c = atom == Atom::kCIClass ? RegexTraits<C>::fold(text[i]) : text[i];
+      return cls->isMember(c) != cls->inv;
+    }
+    case Atom::kQuote:
+      return text[i] == static_cast<const BasicNFAQuoteNode<C>*>(inner)->str[0];
+    case Atom::kCIQuote:
+      return RegexTraits<C>::equalsIgnoreCase(
+          text.c_str() + i, static_cast<const BasicNFACIQuoteNode<C>*>(inner)->str.c_str(), 1);
+    default:
+      return false;
+  }
 }
 
 template <class C>
@@ -49,30 +102,23 @@ int BasicNFAQuantifierNode<C>::repeatOnce(const String& text, Matcher& m, int po
 }
 
 template <class C>
-int BasicNFAQuantifierNode<C>::repeatRun(const String& text, int pos, long limit) const {
-  if (!atomAlone) return -1;
-  using Shape = typename BasicNFANode<C>::Shape;
-  const Shape shape = this->shapeOf(inner);
-  const long room = static_cast<long>(text.size()) - pos;
-  const int last = pos + static_cast<int>(limit < room ? limit : room);
+int BasicNFAQuantifierNode<C>::scanRun(const String& text, int pos, int last) const {
   int end = pos;
-  switch (shape) {
-    case Shape::kChar: {
+  switch (atom) {
+    case Atom::kChar: {
       const C ch = static_cast<const BasicNFACharNode<C>*>(inner)->ch;
       while (end < last && text[end] == ch) ++end;
       return end;
     }
-    case Shape::kCIChar: {
+    case Atom::kCIChar: {
       const C ch = static_cast<const BasicNFACICharNode<C>*>(inner)->ch;
       while (end < last && RegexTraits<C>::fold(text[end]) == ch) ++end;
       return end;
     }
-    case Shape::kClass:
-    case Shape::kCIClass: {
+    case Atom::kClass:
+    case Atom::kCIClass: {
       auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
-      // An inverted class without members (".") holds everywhere.
-      if (cls->inv && cls->vals.empty()) return last;
-      const bool fold = shape == Shape::kCIClass;
+      const bool fold = atom == Atom::kCIClass;
       while (end < last) {
         C c = fold ? RegexTraits<C>::fold(text[end]) : text[end];
         if (cls->isMember(c) == cls->inv) break;
@@ -81,8 +127,50 @@ int BasicNFAQuantifierNode<C>::repeatRun(const String& text, int pos, long limit
       return end;
     }
     default:
-      return -1;
+      while (end < last && holdsAt(text, end)) ++end;
+      return end;
   }
+}
+
+template <class C>
+int BasicNFAQuantifierNode<C>::repeatRun(const String& text, Matcher& m, int pos,
+                                         long limit) const {
+  if (atom == Atom::kOther) return -1;
+  const long room = static_cast<long>(text.size()) - pos;
+  const int last = pos + static_cast<int>(limit < room ? limit : room);
+  // An inverted class without members (".") holds everywhere.
+  if (holdsEverywhere()) {
+    this->countSteps(m, 1);
+    return last;
+  }
+  if (runSlot < 0 || !m.memoOn) {
+    const int end = scanRun(text, pos, last);
+    this->countSteps(m, end - pos + 1);
+    return end;
+  }
+  // The run set holds every position where the atom was found to hold in
+  // this operation: known stretches are stepped over, the rest is tested
+  // once and entered.
+  PositionSet& known = m.runSet(runSlot);
+  int end = pos;
+  long tested = 1;
+  while (end < last) {
+    if (known.contains(end)) {
+      const int after = known.firstAbsentAtOrAbove(end);
+      end = after < last ? after : last;
+      ++tested;
+      continue;
+    }
+    int scan = end;
+    while (scan < last && !known.contains(scan) && holdsAt(text, scan)) ++scan;
+    tested += scan - end + 1;
+    known.insertRange(end, scan);
+    const bool stopped = scan < last && !known.contains(scan);
+    end = scan;
+    if (stopped) break;
+  }
+  this->countSteps(m, tested);
+  return end;
 }
 
 template <class C>
@@ -93,6 +181,11 @@ void BasicNFAQuantifierNode<C>::collectNodes(NodeSet& nodes) {
 
 template <class C>
 int BasicNFAQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
+  if (atom != Atom::kOther && min > 0) {
+    // Every repetition of a one-character atom consumes one character.
+    const int end = repeatRun(text, m, pos, min);
+    return end - pos == min ? end : -1;
+  }
   int cur = pos;
   int result = pos;
   for (int i = 0; i < min; ++i) {
@@ -122,7 +215,7 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
                                                  int count) const {
   if (count >= this->max) return this->callNext(text, m, pos);
   int width = 1;
-  int top = this->repeatRun(text, pos, static_cast<long>(this->max) - count);
+  int top = this->repeatRun(text, m, pos, static_cast<long>(this->max) - count);
   if (top == -1) {
     int e = this->repeatOnce(text, m, pos);
     if (e <= pos) return this->callNext(text, m, pos);
@@ -145,25 +238,26 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
   const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
   const int len = static_cast<int>(text.size());
-  // Positions where the rest is already known to fail are stepped over
-  // (the failure memo, BasicMatcher::kMemoAfterSteps); it serves runs of
-  // single-width repetitions.
-  using Range = typename Matcher::FailedRange;
-  const char* frame = static_cast<const char*>(__builtin_frame_address(0));
-  const Range known = width == 1 ? m.knownFailures(memoSlot, frame) : Range{1, 0, nullptr};
-  for (int at = top;; at -= width) {
-    if (at <= known.high && at >= known.low) {
-      at = known.low;
-      if (at <= pos) break;
-      continue;
+  const int slot = this->targetSlot;
+  for (int at = top;;) {
+    this->countSteps(m, 1);
+    bool known = false;
+    // With the memo on, every position is tried through a call, so that the
+    // memo learns each failure once and answers for whole stretches.
+    const bool memoBefore = m.memoOn && slot >= 0;
+    if (memoBefore || !charAfter || (at < len && text[at] == wanted)) {
+      const int r = this->callNext(text, m, at);
+      if (r != -1) return r;
+      if (m.overflow) return -1;
+      known = memoBefore && m.answeredFromMemo;
     }
-    int r = -1;
-    if (!charAfter || (at < len && text[at] == wanted)) r = this->callNext(text, m, at);
-    if (r != -1) return r;
     if (at <= pos) break;
-    if (m.overflow) return -1;
+    // A position the memo answered for lies in a stretch of known failures,
+    // each of which the memo would answer from this same frame: the whole
+    // stretch is stepped over.
+    at = known && width == 1 ? m.lastUnknown(slot, at - 1, pos) : at - width;
+    if (at < pos) break;
   }
-  if (width == 1) m.recordFailures(memoSlot, pos, top, frame);
   return -1;
 }
 
@@ -171,12 +265,29 @@ template <class C>
 int BasicNFALazyQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
   int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
   if (cur == -1) return -1;
-  for (int i = this->min; i < this->max; ++i) {
-    int r = this->callNext(text, m, cur);
+  const int slot = this->targetSlot;
+  for (long i = this->min; i < this->max;) {
+    this->countSteps(m, 1);
+    const bool memoBefore = m.memoOn;
+    const int r = this->callNext(text, m, cur);
     if (r != -1) return r;
+    if (m.overflow) return -1;
+    if (memoBefore && slot >= 0 && m.answeredFromMemo && this->oneCharacter()) {
+      // Up to the next position the memo does not know, as far as the
+      // repetition reaches, every position fails as this one did.
+      const int unknown = m.firstUnknown(slot, cur + 1);
+      const int reach = this->repeatRun(text, m, cur, this->max - i);
+      const int to = unknown < reach ? unknown : reach;
+      if (to > cur) {
+        i += to - cur;
+        cur = to;
+        continue;
+      }
+    }
     int d = this->repeatOnce(text, m, cur);
     if (d <= cur) return -1;
     cur = d;
+    ++i;
   }
   return this->callNext(text, m, cur);
 }
@@ -186,7 +297,7 @@ int BasicNFAPossessiveQuantifierNode<C>::match(const String& text, Matcher& m, i
   int cur = BasicNFAQuantifierNode<C>::match(text, m, pos);
   if (cur == -1) return -1;
   if (this->min < this->max) {
-    int end = this->repeatRun(text, cur, static_cast<long>(this->max) - this->min);
+    int end = this->repeatRun(text, m, cur, static_cast<long>(this->max) - this->min);
     if (end != -1) return this->callNext(text, m, end);
   }
   for (int i = this->min; i < this->max; ++i) {

@@ -31,17 +31,36 @@ class BasicNFAQuantifierNode : public BasicNFANode<CharT> {
   int max;
   BasicNFANode<CharT>* inner;
 
+  // Set by the parser for the failure memo (BasicMatcher::kMemoAfterSteps):
+  // the memo slot of the node this repetition hands on to, and the slot of
+  // its run set; -1 for none.
+  int targetSlot = -1;
+  int runSlot = -1;
+  // The repeated atom is one character wide: a character, a class, or a
+  // literal of one character.
+  bool oneCharacter() const { return atom != Atom::kOther; }
+  // The atom is "." with DOT_ANY: it holds at every character.
+  bool holdsEverywhere() const;
+
  protected:
   // One repetition from pos: its end, or -1. A single character or class
   // atom is tested in line; anything else is matched through `inner`.
   int repeatOnce(const String& text, Matcher& matcher, int pos) const;
-  // For a single character or class atom: the end of as many repetitions
-  // from pos as hold, but at most limit; -1 for any other inner chain.
-  int repeatRun(const String& text, int pos, long limit) const;
+  // For an atom one character wide: the end of as many repetitions from pos
+  // as hold, but at most limit; -1 for any other inner chain. With the memo
+  // on, no character is tested twice in one operation.
+  int repeatRun(const String& text, Matcher& matcher, int pos, long limit) const;
 
  private:
+  enum class Atom : unsigned char { kOther, kChar, kCIChar, kClass, kCIClass, kQuote, kCIQuote };
+  // Whether the one-character atom holds at i, below the text's length.
+  bool holdsAt(const String& text, int i) const;
+  // repeatRun from pos up to last, testing every character.
+  int scanRun(const String& text, int pos, int last) const;
+
   // The inner chain is one atom and the accept node the constructor gave it.
   bool atomAlone = false;
+  Atom atom = Atom::kOther;
 };
 
 template <class CharT>
@@ -54,8 +73,6 @@ class BasicNFAGreedyQuantifierNode : public BasicNFAQuantifierNode<CharT> {
   void dump(int indent) const;
   // One repetition beyond count, then the rest; gives back one at a time.
   virtual int matchGreedy(const String& text, Matcher& matcher, int pos, int count) const;
-  // This repetition's slot in the matcher's failure memo (set by the parser).
-  int memoSlot = 0;
 };
 
 template <class CharT>

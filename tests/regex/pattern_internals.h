@@ -23,6 +23,16 @@ struct PatternInternals {
   // The failure memo from the first position tried (-1) or never (LONG_MAX).
   static void setMemoAfterSteps(BasicMatcher<C>* m, long steps) { m->memoAfterSteps = steps; }
   static bool memoOn(const BasicMatcher<C>* m) { return m->memoOn; }
+  // Steps the matcher's last operation took (node calls, positions a
+  // repetition tried or stepped over, characters it tested).
+  static long steps(const BasicMatcher<C>* m) { return m->steps; }
+  // What an operation of a memo-served pattern may take at the most over a
+  // text of `length` characters.
+  static long stepBound(const P* p, size_t length) {
+    return BasicMatcher<C>::kStepBoundConstant +
+           BasicMatcher<C>::kStepsPerNodePosition * static_cast<long>(p->nodes.size()) *
+               (static_cast<long>(length) + 1);
+  }
   // Whether the parser let the memo serve this pattern.
   static bool memoizable(const P* p) { return p->memoizable; }
   // The matcher behind the pattern's own matches, findAll, split and replace.
