@@ -88,6 +88,7 @@ void BasicMatcher<C>::beginOperation(int start) {
 
 template <class C>
 void BasicMatcher<C>::startMemo() {
+  if (memoOn) return;
   memoStartAt = LONG_MAX;
   const int len = static_cast<int>(text.size());
   memoCount = static_cast<size_t>(len - (memoBase < len ? memoBase : len)) + 1;
@@ -101,6 +102,7 @@ void BasicMatcher<C>::startMemo() {
   runs.resize(static_cast<size_t>(pattern->runSlots));
   runLive.assign(static_cast<size_t>(pattern->runSlots), 0);
   memoOn = true;
+  memoStartAt = LONG_MIN;
 }
 
 template <class C>

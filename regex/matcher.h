@@ -108,6 +108,9 @@ class BasicMatcher {
   // minimum, and at most this many for its minimum) scans them again rather
   // than keep a run set.
   static constexpr int kShortRun = 8;
+  // More than the stack between a repetition's frame and the frames of the
+  // calls it makes (a few hundred bytes in every build measured).
+  static constexpr long kCallGap = 4L << 10;
   // The bound on steps, for the engine's tests: C0 covers what runs before
   // the memo starts, K the calls, positions and characters per node and
   // position after it.
@@ -169,12 +172,13 @@ class BasicMatcher {
   // end is -1 and every other group is unset; group 0's start stays.
   void clearAfterFailure();
   int runHead(int pos);
-  // The memo (see kMemoAfterSteps). Node calls count their steps here and
-  // start the memo once there were more than memoAfterSteps.
-  void countStep() {
-    if (++steps > memoStartAt) startMemo();
+  // The memo (see kMemoAfterSteps). Nodes count their steps here, which
+  // starts the memo once there were more than memoAfterSteps.
+  void addSteps(long n) {
+    steps += n;
+    if (steps > memoStartAt && !memoOn) startMemo();
   }
-  void startMemo();
+  __attribute__((noinline, cold)) void startMemo();
   // Whether node slot `slot` is known to fail at pos for a call whose frame
   // lies `depth` bytes down the stack; when it is, the stack the call would
   // have used counts as used.
@@ -189,6 +193,19 @@ class BasicMatcher {
   // Node slot `slot` failed at pos, and the try used `extra` bytes of stack
   // beyond the call's own frame.
   void recordFailure(int slot, int pos, long extra);
+  // The highest position from at down to floor that slot `slot` is not
+  // known to fail at, or floor - 1, for a repetition whose frame lies
+  // `depth` bytes down the stack, where that many could be stepped over
+  // without reaching the depth bound; else at.
+  int skipKnown(int slot, int at, int floor, long depth) {
+    if (!failureLive[static_cast<size_t>(slot)]) return at;
+    const PositionSet& known = failures[static_cast<size_t>(slot)];
+    if (!known.contains(at)) return at;
+    const long reach = depth + kCallGap + failureDepth[static_cast<size_t>(slot)];
+    if (reach > kMaxStackBytes) return at;
+    if (reach > peak) peak = reach;
+    return known.lastAbsentAtOrBelow(at, floor);
+  }
   // The highest position from at down to floor that slot `slot` is not
   // known to fail at, or floor - 1.
   int lastUnknown(int slot, int at, int floor) const {

@@ -30,26 +30,53 @@ void BasicNFANode<C>::collectNodes(NodeSet& nodes) {
 template <class C>
 int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher& m, int pos) {
   // Nodes that only pass the position on cost no stack.
-  while (node->shape == Shape::kPassThrough && node->next != nullptr) node = node->next;
+  node = landing(node);
   if (m.overflow) return -1;
   const long depth = m.stackBase - static_cast<const char*>(__builtin_frame_address(0));
   if (depth > Matcher::kMaxStackBytes) {
     m.overflow = true;
     return -1;
   }
-  if (depth > m.peak) m.peak = depth;
-  m.countStep();
+  // With the memo on, memoStartAt lies below every count, so each call
+  // takes the memo's way.
+  if (++m.steps > m.memoStartAt) return callWithMemo(node, text, m, pos, depth);
+  if (node->memoSlot >= 0) return callSlotted(node, text, m, pos, depth);
+  return node->match(text, m, pos);
+}
+
+// The rest of call once the steps have passed memoStartAt: starts the memo
+// if it is not on yet, keeps the deepest frame the current try reached, and
+// answers from the memo where it knows the outcome. Every way here and on
+// ends in a jump (to the node, or to callSlotted), so a node runs from the
+// same depth with the memo on as with it off.
+template <class C>
+int BasicNFANode<C>::callWithMemo(const BasicNFANode* node, const String& text, Matcher& m,
+                                  int pos, long depth) {
+  if (!m.memoOn) m.startMemo();
+  if (m.memoOn && depth > m.peak) m.peak = depth;
+  if (node->memoSlot >= 0) return callSlotted(node, text, m, pos, depth);
+  return node->match(text, m, pos);
+}
+
+// A node with a memo slot runs below this frame, memo on or off.
+template <class C>
+int BasicNFANode<C>::callSlotted(const BasicNFANode* node, const String& text, Matcher& m,
+                                 int pos, long depth) {
+  if (!m.memoOn) {
+    int r = node->match(text, m, pos);
+    // Keeps the call a call: a jump into the node would leave this frame.
+    asm volatile("" : "+r"(r));
+    return r;
+  }
   const int slot = node->memoSlot;
-  if (slot < 0 || !m.memoOn) return node->match(text, m, pos);
-  // The node's own frame comes from here in either case, so the memo
-  // changes no depth a match reaches.
   if (m.knownFailure(slot, pos, depth)) {
     m.answeredFromMemo = true;
     return -1;
   }
   const long outerPeak = m.peak;
   m.peak = depth;
-  const int r = node->match(text, m, pos);
+  int r = node->match(text, m, pos);
+  asm volatile("" : "+r"(r));
   if (r == -1 && !m.overflow) m.recordFailure(slot, pos, m.peak - depth);
   if (outerPeak > m.peak) m.peak = outerPeak;
   m.answeredFromMemo = false;
@@ -58,8 +85,7 @@ int BasicNFANode<C>::call(const BasicNFANode* node, const String& text, Matcher&
 
 template <class C>
 void BasicNFANode<C>::countSteps(Matcher& m, long n) {
-  m.steps += n - 1;
-  m.countStep();
+  m.addSteps(n);
 }
 
 template <class C>

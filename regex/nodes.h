@@ -97,13 +97,27 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   // parser on the nodes a search can reach at one position along more than
   // one path (see BasicMatcher::kMemoAfterSteps).
   int memoSlot = -1;
+  // The node a call into `node` runs: nodes that only pass the position on
+  // are stepped over. An accept node that ends a sub-chain is returned.
+  static const BasicNFANode* landing(const BasicNFANode* node) {
+    while (node->shape == Shape::kPassThrough && node->next != nullptr) node = node->next;
+    return node;
+  }
+  static BasicNFANode* landing(BasicNFANode* node) {
+    return const_cast<BasicNFANode*>(landing(static_cast<const BasicNFANode*>(node)));
+  }
+  // True for the accept node that ends a sub-chain: it returns at once.
+  bool endsSubChain() const { return shape == Shape::kPassThrough && next == nullptr; }
+  bool isCharacter() const { return shape == Shape::kChar; }
+  bool isRepetition() const { return shape == Shape::kRepetition; }
 
  protected:
   // What a caller may do with this node without a nested call: step over it
   // (sub-start nodes, and accept nodes that have a successor, only pass the
   // position on) or, for a plain character node, test its character in
   // line; the other character and class shapes let a repetition test its
-  // atom in line, and kAlternation marks the alternation node. Only the node
+  // atom in line, kAlternation marks the alternation node and kRepetition
+  // the repetitions of a single atom. Only the node
   // classes named set a shape other than kOther.
   enum class Shape : unsigned char {
     kOther,
@@ -112,7 +126,8 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
     kClass,
     kCIClass,
     kPassThrough,
-    kAlternation
+    kAlternation,
+    kRepetition
   };
   explicit BasicNFANode(Shape s) : shape(s) {}
   const Shape shape = Shape::kOther;
@@ -121,6 +136,12 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   // Every call from one node into another goes through here, so the matcher
   // can bound the stack of one operation (see BasicMatcher::kMaxStackBytes).
   static int call(const BasicNFANode* node, const String& text, Matcher& matcher, int pos);
+  // The rest of call with the memo due or on, and for a node with a memo
+  // slot; the caller's frame lies `depth` bytes down the stack.
+  __attribute__((noinline)) static int callWithMemo(const BasicNFANode* node, const String& text,
+                                                    Matcher& matcher, int pos, long depth);
+  __attribute__((noinline)) static int callSlotted(const BasicNFANode* node, const String& text,
+                                                   Matcher& matcher, int pos, long depth);
   int callNext(const String& text, Matcher& matcher, int pos) const {
     return call(next, text, matcher, pos);
   }

@@ -57,6 +57,7 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
     p->head = p->registerNode(new (p->arenaResource()) BasicNFAStartNode<C>());
     p->head->next = first;
     tail->next = p->registerNode(new (p->arenaResource()) BasicNFAEndNode<C>());
+    p->prepareGuards();
     p->prepareMemo();
   }
   p->matcher = new MatcherType(p, String());
@@ -64,26 +65,40 @@ BasicPattern<C>* BasicPattern<C>::compile(const String& text, unsigned long flag
 }
 
 template <class C>
+void BasicPattern<C>::prepareGuards() {
+  for (auto* repetition = repetitions; repetition; repetition = repetition->laterRepetition) {
+    if (!repetition->greedy) continue;
+    auto* greedy = static_cast<BasicNFAGreedyQuantifierNode<C>*>(repetition);
+    Node* node = Node::landing(greedy->next);
+    bool throughGroup = false;
+    while (node->isGroupHead()) {
+      node = Node::landing(node->next);
+      throughGroup = true;
+    }
+    greedy->guardDepth = throughGroup ? MatcherType::kCallGap : 0;
+    if (node->isCharacter()) {
+      greedy->guardChar = static_cast<BasicNFACharNode<C>*>(node);
+    } else if (node->isRepetition()) {
+      auto* first = static_cast<BasicNFAQuantifierNode<C>*>(node);
+      if (first->min > 0 && first->oneCharacter()) greedy->guardAtom = first;
+    }
+  }
+}
+
+template <class C>
 void BasicPattern<C>::prepareMemo() {
   if (!memoizable) return;
-  // The node a call into `from` lands on (nodes that only pass the position
-  // on are stepped over, as a call does), with a failure slot, or null when
-  // it cannot fail: the accept node that ends a sub-chain returns at once.
+  // The node a call into `from` lands on, given a failure slot; null when
+  // that node cannot fail: the accept node that ends a sub-chain returns at
+  // once.
   auto slotted = [this](Node* from) -> Node* {
-    Node* node = from;
-    while (dynamic_cast<BasicNFAAcceptNode<C>*>(node) != nullptr ||
-           dynamic_cast<BasicNFASubStartNode<C>*>(node) != nullptr) {
-      if (node->next == nullptr) return nullptr;
-      node = node->next;
-    }
-    if (node == nullptr) return nullptr;
+    Node* node = Node::landing(from);
+    if (node->endsSubChain()) return nullptr;
     if (node->memoSlot < 0) node->memoSlot = memoSlots++;
     return node;
   };
   for (Node* join : joins) slotted(join);
-  for (auto& entry : nodes) {
-    auto* repetition = dynamic_cast<BasicNFAQuantifierNode<C>*>(entry.first);
-    if (repetition == nullptr) continue;
+  for (auto* repetition = repetitions; repetition; repetition = repetition->laterRepetition) {
     if (Node* target = slotted(repetition->next)) repetition->targetSlot = target->memoSlot;
     const long most = repetition->max > repetition->min
                           ? static_cast<long>(repetition->max) - repetition->min
@@ -635,7 +650,7 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
     return atom;
   }
   C suffix = cursor < len ? pattern[cursor] : C(0);
-  Node* q;
+  BasicNFAQuantifierNode<C>* q;
   if (suffix == C('+') && cursor < len) {
     ++cursor;
     q = new (arenaResource()) BasicNFAPossessiveQuantifierNode<C>(this, atom, min, max);
@@ -644,13 +659,13 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuantifier(Node* atom) {
     q = new (arenaResource()) BasicNFALazyQuantifierNode<C>(this, atom, min, max);
   } else {
     q = new (arenaResource()) BasicNFAGreedyQuantifierNode<C>(this, atom, min, max);
+    q->greedy = true;
   }
   // A repetition of a longer literal enters a run at positions of every
   // remainder of its width, which one set of positions cannot tell apart.
-  auto* quote = dynamic_cast<BasicNFAQuoteNode<C>*>(atom);
-  auto* ciQuote = dynamic_cast<BasicNFACIQuoteNode<C>*>(atom);
-  if ((quote != nullptr && quote->str.size() > 1) || (ciQuote != nullptr && ciQuote->str.size() > 1))
-    memoizable = false;
+  if (q->repeatsLongLiteral()) memoizable = false;
+  q->laterRepetition = repetitions;
+  repetitions = q;
   return registerNode(q);
 }
 

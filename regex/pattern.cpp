@@ -30,7 +30,9 @@ BasicPattern<C>::BasicPattern(const String& text)
       laterAlternativeFollows(false),
       memoSlots(0),
       runSlots(0),
-      memoizable(true) {}
+      memoizable(true),
+      joins(arenaResource()),
+      repetitions(nullptr) {}
 
 template <class C>
 BasicPattern<C>::~BasicPattern() {

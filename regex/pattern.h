@@ -25,6 +25,8 @@
 
 template <class CharT>
 struct PatternInternals;  // white-box access for the engine's own tests
+template <class CharT>
+class BasicNFAQuantifierNode;
 
 namespace zrn_regex_detail {
 
@@ -188,9 +190,14 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   int memoSlots;
   int runSlots;
   bool memoizable;
-  std::vector<Node*> joins;
-  // Gives the memo's slots out once the graph is complete.
+  std::pmr::vector<Node*> joins;
+  // The repetitions of single atoms, newest first, linked through
+  // laterRepetition.
+  BasicNFAQuantifierNode<CharT>* repetitions;
+  // Gives the memo's slots out and the greedy repetitions their guards once
+  // the graph is complete.
   void prepareMemo();
+  void prepareGuards();
   // Names of the registered sub-patterns being read, innermost last.
   std::vector<String> expanding;
 };

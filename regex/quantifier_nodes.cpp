@@ -8,7 +8,10 @@ template <class C>
 BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
                                                   BasicNFANode<C>* innerNode, int minimum,
                                                   int maximum)
-    : min(minimum < 0 ? 0 : minimum), max(maximum), inner(innerNode) {
+    : BasicNFANode<C>(BasicNFANode<C>::Shape::kRepetition),
+      min(minimum < 0 ? 0 : minimum),
+      max(maximum),
+      inner(innerNode) {
   BasicNFANode<C>* accept =
       pattern->registerNode(new (pattern->nodeArena()) BasicNFAAcceptNode<C>());
   // An inner node that already leads somewhere (the start of an atomic
@@ -26,27 +29,26 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
     case Shape::kCIChar:
       atom = Atom::kCIChar;
       break;
-    case Shape::kClass:
+    case Shape::kClass: {
       atom = Atom::kClass;
+      // An inverted class without members (".") holds everywhere.
+      auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
+      everywhere = cls->inv && cls->vals.empty();
       break;
+    }
     case Shape::kCIClass:
       atom = Atom::kCIClass;
       break;
     default:
       if (auto* quote = dynamic_cast<const BasicNFAQuoteNode<C>*>(inner)) {
         if (quote->str.size() == 1) atom = Atom::kQuote;
+        longLiteral = quote->str.size() > 1;
       } else if (auto* ciQuote = dynamic_cast<const BasicNFACIQuoteNode<C>*>(inner)) {
         if (ciQuote->str.size() == 1) atom = Atom::kCIQuote;
+        longLiteral = ciQuote->str.size() > 1;
       }
       break;
   }
-}
-
-template <class C>
-bool BasicNFAQuantifierNode<C>::holdsEverywhere() const {
-  if (atom != Atom::kClass) return false;
-  auto* cls = static_cast<const BasicNFAClassNode<C>*>(inner);
-  return cls->inv && cls->vals.empty();
 }
 
 template <class C>
@@ -102,7 +104,9 @@ int BasicNFAQuantifierNode<C>::repeatOnce(const String& text, Matcher& m, int po
 }
 
 template <class C>
-int BasicNFAQuantifierNode<C>::scanRun(const String& text, int pos, int last) const {
+inline __attribute__((always_inline)) int BasicNFAQuantifierNode<C>::scanRun(const String& text,
+                                                                             int pos,
+                                                                             int last) const {
   int end = pos;
   switch (atom) {
     case Atom::kChar: {
@@ -138,14 +142,11 @@ int BasicNFAQuantifierNode<C>::repeatRun(const String& text, Matcher& m, int pos
   if (atom == Atom::kOther) return -1;
   const long room = static_cast<long>(text.size()) - pos;
   const int last = pos + static_cast<int>(limit < room ? limit : room);
-  // An inverted class without members (".") holds everywhere.
-  if (holdsEverywhere()) {
-    this->countSteps(m, 1);
-    return last;
-  }
+  // The call that reached the repetition counts for a run found in one step.
+  if (everywhere) return last;
   if (runSlot < 0 || !m.memoOn) {
     const int end = scanRun(text, pos, last);
-    this->countSteps(m, end - pos + 1);
+    m.addSteps(end - pos + 1);
     return end;
   }
   // The run set holds every position where the atom was found to hold in
@@ -169,7 +170,7 @@ int BasicNFAQuantifierNode<C>::repeatRun(const String& text, Matcher& m, int pos
     end = scan;
     if (stopped) break;
   }
-  this->countSteps(m, tested);
+  m.addSteps(tested);
   return end;
 }
 
@@ -181,11 +182,13 @@ void BasicNFAQuantifierNode<C>::collectNodes(NodeSet& nodes) {
 
 template <class C>
 int BasicNFAQuantifierNode<C>::match(const String& text, Matcher& m, int pos) const {
-  if (atom != Atom::kOther && min > 0) {
+  if (atom != Atom::kOther && (min > Matcher::kShortRun || m.memoOn)) {
     // Every repetition of a one-character atom consumes one character.
     const int end = repeatRun(text, m, pos, min);
     return end - pos == min ? end : -1;
   }
+  // A mandatory part of at most kShortRun characters counts as part of the
+  // call that reached the repetition.
   int cur = pos;
   int result = pos;
   for (int i = 0; i < min; ++i) {
@@ -229,35 +232,43 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   } else if (top == pos) {
     return this->callNext(text, m, pos);
   }
-  // A plain character after the repetition fails, without side effects, at
-  // every position that does not hold it: those are passed over.
-  const BasicNFANode<C>* after = this->next;
-  while (this->shapeOf(after) == BasicNFANode<C>::Shape::kPassThrough && after->next != nullptr) {
-    after = after->next;
-  }
-  const bool charAfter = this->shapeOf(after) == BasicNFANode<C>::Shape::kChar;
-  const C wanted = charAfter ? static_cast<const BasicNFACharNode<C>*>(after)->ch : C();
+  const BasicNFACharNode<C>* const charGuard = guardChar;
+  const BasicNFAQuantifierNode<C>* const atomGuard = guardAtom;
+  const C wanted = charGuard != nullptr ? charGuard->ch : C();
   const int len = static_cast<int>(text.size());
   const int slot = this->targetSlot;
+  // How deep this frame lies: the calls it makes lie at most kCallGap
+  // further down.
+  const long here = m.stackBase - static_cast<const char*>(__builtin_frame_address(0));
+  // Positions passed over without a call count as steps too.
+  long passed = 0;
   for (int at = top;;) {
-    this->countSteps(m, 1);
-    bool known = false;
-    // With the memo on, every position is tried through a call, so that the
-    // memo learns each failure once and answers for whole stretches.
-    const bool memoBefore = m.memoOn && slot >= 0;
-    if (memoBefore || !charAfter || (at < len && text[at] == wanted)) {
+    const bool tried = charGuard != nullptr   ? at < len && text[at] == wanted
+                       : atomGuard != nullptr ? at < len && atomGuard->holdsAt(text, at)
+                                              : true;
+    if (tried) {
+      if (passed != 0) {
+        m.addSteps(passed);
+        passed = 0;
+      }
       const int r = this->callNext(text, m, at);
       if (r != -1) return r;
       if (m.overflow) return -1;
-      known = memoBefore && m.answeredFromMemo;
+    } else {
+      ++passed;
+      // The rest fails here without a call, memo on or off, and a call into
+      // it would have failed using no more stack than guardDepth.
+      if (slot >= 0 && m.memoOn) m.recordFailure(slot, at, guardDepth);
     }
     if (at <= pos) break;
-    // A position the memo answered for lies in a stretch of known failures,
-    // each of which the memo would answer from this same frame: the whole
-    // stretch is stepped over.
-    at = known && width == 1 ? m.lastUnknown(slot, at - 1, pos) : at - width;
+    at -= width;
+    // With the memo on, a stretch of positions known to fail is stepped
+    // over where none of their calls could have reached the depth bound:
+    // each would fail (or be passed over) exactly as before.
+    if (width == 1 && slot >= 0 && m.memoOn && at >= pos) at = m.skipKnown(slot, at, pos, here);
     if (at < pos) break;
   }
+  m.addSteps(passed);
   return -1;
 }
 
@@ -267,7 +278,6 @@ int BasicNFALazyQuantifierNode<C>::match(const String& text, Matcher& m, int pos
   if (cur == -1) return -1;
   const int slot = this->targetSlot;
   for (long i = this->min; i < this->max;) {
-    this->countSteps(m, 1);
     const bool memoBefore = m.memoOn;
     const int r = this->callNext(text, m, cur);
     if (r != -1) return r;

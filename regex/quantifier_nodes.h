@@ -36,11 +36,19 @@ class BasicNFAQuantifierNode : public BasicNFANode<CharT> {
   // its run set; -1 for none.
   int targetSlot = -1;
   int runSlot = -1;
+  // The parser's list of the pattern's repetitions, and whether this one is
+  // greedy.
+  BasicNFAQuantifierNode* laterRepetition = nullptr;
+  bool greedy = false;
   // The repeated atom is one character wide: a character, a class, or a
   // literal of one character.
   bool oneCharacter() const { return atom != Atom::kOther; }
   // The atom is "." with DOT_ANY: it holds at every character.
-  bool holdsEverywhere() const;
+  bool holdsEverywhere() const { return everywhere; }
+  // The atom is a literal of two or more characters.
+  bool repeatsLongLiteral() const { return longLiteral; }
+  // Whether the one-character atom holds at i, below the text's length.
+  bool holdsAt(const String& text, int i) const;
 
  protected:
   // One repetition from pos: its end, or -1. A single character or class
@@ -53,14 +61,14 @@ class BasicNFAQuantifierNode : public BasicNFANode<CharT> {
 
  private:
   enum class Atom : unsigned char { kOther, kChar, kCIChar, kClass, kCIClass, kQuote, kCIQuote };
-  // Whether the one-character atom holds at i, below the text's length.
-  bool holdsAt(const String& text, int i) const;
   // repeatRun from pos up to last, testing every character.
   int scanRun(const String& text, int pos, int last) const;
 
   // The inner chain is one atom and the accept node the constructor gave it.
   bool atomAlone = false;
   Atom atom = Atom::kOther;
+  bool longLiteral = false;
+  bool everywhere = false;
 };
 
 template <class CharT>
@@ -73,6 +81,18 @@ class BasicNFAGreedyQuantifierNode : public BasicNFAQuantifierNode<CharT> {
   void dump(int indent) const;
   // One repetition beyond count, then the rest; gives back one at a time.
   virtual int matchGreedy(const String& text, Matcher& matcher, int pos, int count) const;
+
+  // A test of the character at a position that the rest of the pattern
+  // after this repetition must pass there, set by the parser: the plain
+  // character or the mandatory one-character repetition that comes first
+  // (through nodes that only pass the position on and group heads, which
+  // put back what they set when the rest fails). Positions that fail it
+  // are passed over without a call. guardDepth is the stack a call that
+  // fails there would have used below its own frame: none when the node
+  // called is the character itself, else a group head's frame or more.
+  const BasicNFACharNode<CharT>* guardChar = nullptr;
+  const BasicNFAQuantifierNode<CharT>* guardAtom = nullptr;
+  long guardDepth = 0;
 };
 
 template <class CharT>
