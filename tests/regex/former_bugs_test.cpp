@@ -552,6 +552,45 @@ TYPED_TEST(FormerBugs, FailureMemoKeepsTheDepthBound) {
   }
 }
 
+// The memo changes no depth a match reaches: nodes with a memo slot run
+// from the same frame whether the memo is on or off, so a pattern that just
+// fits under the depth bound fits with the memo on from the first step, and
+// one node more runs past it in both. "a*" and the join after "(?:b|)" give
+// the chain of empty groups behind them memo slots.
+TYPED_TEST(FormerBugs, MemoKeepsTheDepthOfEveryCall) {
+  using C = TypeParam;
+  using I = PatternInternals<C>;
+  auto pattern = [](int n) {
+    std::string out = "a*(?:b|)";
+    for (int i = 0; i < n; ++i) out += "(?:)";
+    return out + "c";
+  };
+  auto fits = [&](int n, long memoAfter) {
+    PatternPtr<C> p = Compile<C>(pattern(n));
+    EXPECT_NE(p, nullptr);
+    EXPECT_TRUE(I::memoizable(p.get()));
+    MatcherPtr<C> m(p->makeMatcher(Widen<C>("aac")));
+    I::setMemoAfterSteps(m.get(), memoAfter);
+    const bool found = m->matches();
+    EXPECT_EQ(I::memoOn(m.get()), memoAfter < 0);
+    return found;
+  };
+  // The most empty groups that still match without the memo.
+  int low = 1;
+  int high = 1024;
+  while (fits(high, LONG_MAX)) {
+    low = high;
+    high *= 2;
+    ASSERT_LE(high, 1 << 22);
+  }
+  while (high - low > 1) {
+    const int mid = low + (high - low) / 2;
+    (fits(mid, LONG_MAX) ? low : high) = mid;
+  }
+  EXPECT_TRUE(fits(low, -1));
+  EXPECT_FALSE(fits(high, -1));
+}
+
 // Narrow only: bytes from 0x80 up in the pattern and the text.
 TEST(NarrowFormerBugs, HighBytes) {
   // A range that ends at 0xFF ends, and one across 0x80 is neither empty
