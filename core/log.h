@@ -24,7 +24,8 @@
 
 class CLog {
  public:
-  // Creates "/var/zrn" (0755) and the log file (0644) when missing, and
+  // Creates "/var/zrn" (0755) and the log file (0644), less what the
+  // file-creation mask takes away, when missing, and
   // takes away the group's and others' write permission from both when an
   // earlier run left them writable. Failures are not reported here: the
   // messages report them.

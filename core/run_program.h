@@ -9,7 +9,10 @@ class CBaseCmp;
 
 // Puts the process in the state its files and commands rely on, whatever the
 // caller left it in; main calls it before anything else. The file-creation
-// mask becomes 022, so nothing the program creates is writable by others.
+// mask keeps what the caller's takes away and also takes away the group's
+// and others' write permission (mask | 022): nothing the program or its
+// tools create is writable by others, and what a stricter mask such as 077
+// or 027 keeps private stays private.
 // SIGCHLD gets its default disposition back: an inherited "ignore" has the
 // kernel reap every child at once, so that system() cannot collect its shell
 // and a tool that succeeded would read as failed. SIGPIPE is caught and
