@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cwchar>
 #include <iostream>
 
@@ -73,16 +74,47 @@ bool IsOwnLog(const struct stat& st) {
   return S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid();
 }
 
-// A symbolic link, a second name of another file, or someone else's file at
-// the log's name is not our log: the name is removed (never what it leads
-// to) so that the log is created anew. Directories, FIFOs and the like stay:
+// Where a regular file at the log's name that is not our log is moved:
+// "Component.log.foreign.1", ".2" and so on, the first name not taken.
+// Such a file turns up rarely (a log restored with another owner, a second
+// name made by hand), so a thousand names are far more than a machine will
+// ever hold; when all are taken the file stays where it is, and the log
+// cannot be written, rather than lose anyone's text.
+constexpr int kMaxForeignLogs = 1000;
+const char kForeignLogSuffix[] = ".foreign.";
+
+// Gives the file at `name` the first free foreign-log name in `dir`, never
+// replacing a name that exists. False when it could not be moved.
+bool MoveAside(int dir, const std::string& name) {
+  for (int n = 1; n <= kMaxForeignLogs; ++n) {
+    const std::string aside = name + kForeignLogSuffix + std::to_string(n);
+    if (::renameat2(dir, name.c_str(), dir, aside.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system that cannot rename without replacing: a second name that
+    // cannot replace anything either, then the first name removed.
+    if (::linkat(dir, name.c_str(), dir, aside.c_str(), 0) == 0) {
+      ::unlinkat(dir, name.c_str(), 0);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// A symbolic link at the log's name is removed (never what it leads to). A
+// regular file there that is not our log (a second name of another file,
+// or someone else's file) is moved aside, so that its text is kept. Either
+// way the log is then created anew. Directories, FIFOs and the like stay:
 // they are not ours to remove, and the log cannot be written while they are
 // there.
-void RemoveStrayName(int dir, const std::string& name) {
+void ClearLogName(int dir, const std::string& name) {
   struct stat st;
   if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-  if (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && !IsOwnLog(st))) {
+  if (S_ISLNK(st.st_mode)) {
     ::unlinkat(dir, name.c_str(), 0);
+  } else if (S_ISREG(st.st_mode) && !IsOwnLog(st)) {
+    MoveAside(dir, name);
   }
 }
 
@@ -94,7 +126,7 @@ Descriptor OpenLog(const std::string& path) {
   const LogPlace place = Split(path);
   const Descriptor dir = OpenClosedDirectory(place.directory);
   if (!dir) return Descriptor();
-  RemoveStrayName(dir.get(), place.name);
+  ClearLogName(dir.get(), place.name);
   Descriptor file(::openat(
       dir.get(), place.name.c_str(),
       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));

@@ -11,11 +11,14 @@
 //
 // Nothing is ever written through a link at the log's path. "/var/zrn" must
 // be a real directory of ours that nobody else may write to (so nobody else
-// can put anything at the log's path); a symbolic link, a second name of
-// another file or someone else's file at the log's path is removed (the name
-// only, never what it leads to) and the log created anew in its place. When
+// can put anything at the log's path); a symbolic link there is removed
+// (the name only, never what it leads to), and a second name of another file
+// or someone else's file there is moved aside to
+// "/var/zrn/Component.log.foreign.N" (the first N from 1 whose name is not
+// taken), keeping its text; the log is then created anew in its place. When
 // no log of ours can be had there (a directory or a FIFO at the path, a
-// "/var/zrn" that is a link, or one of someone else's), the log cannot be
+// foreign file that cannot be moved aside, a "/var/zrn" that is a link, or
+// one of someone else's), the log cannot be
 // written: every message is followed by the error line, as for a full disk.
 #ifndef ZRN_CORE_LOG_H_
 #define ZRN_CORE_LOG_H_

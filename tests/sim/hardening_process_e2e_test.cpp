@@ -107,6 +107,28 @@ TEST(HardenedLog, LinkAtTheLogPathIsNeverWrittenThrough) {
   }
 }
 
+// A log at the path that belongs to another user (as after a restore) keeps
+// its earlier text: it is moved aside to Component.log.foreign.1 with its
+// owner and mode, and the run's messages and the tool's output go to a log
+// made anew.
+TEST(HardenedLog, AnotherUsersLogIsMovedAsideWithItsText) {
+  Scenario s;
+  KeepOnFailure keep(s);
+  DemoMachine(s);
+  s.File("/var/zrn/Component.log", "earlier runs\n", 0644);
+  ASSERT_EQ(::chown(s.HostPath("/var/zrn/Component.log").c_str(), 4321, 4321), 0);
+  RunResult r = s.Run(kProgram, {});
+  ASSERT_TRUE(ExitedWith(r, 1));
+  EXPECT_EQ(r.out, kConsole);
+  EXPECT_EQ(s.Log(), kLog);
+  EXPECT_EQ(s.Read("/var/zrn/Component.log.foreign.1"), "earlier runs\n");
+  struct stat st;
+  ASSERT_EQ(::lstat(s.HostPath("/var/zrn/Component.log.foreign.1").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4321u);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(ModeAt(s, "/var/zrn/Component.log.foreign.2"), 0u);
+}
+
 // When the log's path cannot hold the log, every message is followed by the
 // error line and the tool is not run, since its output would go wherever the
 // path leads (a FIFO there used to keep the run waiting forever). A /var/zrn
