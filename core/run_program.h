@@ -1,9 +1,15 @@
 // RunProgram: everything a vendor's main does once it has constructed its
 // component. It parses the command line and either ends there (help, or a
 // rejected command line) or runs the component, and returns the process
-// exit code. main and the tests call this same function.
+// exit code. RunComponent adds the component's construction and turns
+// memory that runs out into a failure. main and the tests call these same
+// functions.
 #ifndef ZRN_CORE_RUN_PROGRAM_H_
 #define ZRN_CORE_RUN_PROGRAM_H_
+
+#include <new>
+
+#include "core/run_codes.h"
 
 class CBaseCmp;
 
@@ -28,5 +34,22 @@ void PrepareProcess();
 // and returns kExitFailure. kParseHelp: returns kExitNothingDone. Otherwise
 // the result of component.Run().
 [[nodiscard]] int RunProgram(CBaseCmp& component, int argc, const char* const* argv);
+
+// What main does after PrepareProcess: constructs the vendor's component,
+// hands it to RunProgram and returns the exit code, the component destroyed
+// on every path. Memory that runs out anywhere in the run ends it as a
+// failure, kExitFailure with no further text, instead of an abort: this is
+// the one place every allocation of the run unwinds to, with the component
+// and all it owns released on the way. The log is whole up to that point,
+// since every message is written to it when it is logged.
+template <class Component>
+[[nodiscard]] int RunComponent(int argc, const char* const* argv) {
+  try {
+    Component component;
+    return RunProgram(component, argc, argv);
+  } catch (const std::bad_alloc&) {
+    return kExitFailure;
+  }
+}
 
 #endif  // ZRN_CORE_RUN_PROGRAM_H_
