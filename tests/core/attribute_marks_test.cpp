@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/core/core_test_support.h"
+
 namespace zrn_test {
 namespace {
 
@@ -121,17 +123,6 @@ TEST(AttributeMarksTest, SameOutcomeHoweverTheBytesAreSplit) {
       EXPECT_EQ(Refused(c.document, pieces), c.refused);
     }
   }
-}
-
-// The 16-bit units as UTF-16 bytes, with a byte-order mark when asked.
-std::string Utf16(const std::u16string& units, bool little_endian, bool mark) {
-  std::string bytes;
-  if (mark) bytes += little_endian ? "\xFF\xFE" : "\xFE\xFF";
-  for (char16_t u : units) {
-    const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
-    bytes += little_endian ? std::string{low, high} : std::string{high, low};
-  }
-  return bytes;
 }
 
 // UTF-16 is read in 16-bit units: a character whose bytes look like a quote

@@ -171,15 +171,21 @@ const LoadCase kLoadCases[] = {
 
 class ReferenceSetTest : public CoreTest {};
 
+// Loads `xml` as the reference file into `set`; a file that loads leaves
+// nothing on standard error.
+bool LoadsQuietly(const std::string& xml, ReferenceSet* set) {
+  WriteFile("reference.xml", xml);
+  testing::internal::CaptureStderr();
+  const bool loaded = set->Load();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  return loaded;
+}
+
 TEST_F(ReferenceSetTest, WalkTable) {
   for (const LoadCase& c : kLoadCases) {
     SCOPED_TRACE(c.name);
-    WriteFile("reference.xml", c.xml);
     ReferenceSet set;
-    testing::internal::CaptureStderr();
-    const bool loaded = set.Load();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(LoadsQuietly(c.xml, &set));
     std::vector<Fields> devices;
     for (const ReferenceDevice& d : set.devices) devices.push_back(FieldsOf(d));
     EXPECT_EQ(devices, c.devices);
@@ -291,13 +297,6 @@ std::string OneDevice(const std::string& prolog, const std::string& inside) {
          "</marvo_fchba_reference>\n";
 }
 
-// The same bytes in UTF-16, little-endian with a byte-order mark.
-std::string Utf16(const std::string& ascii) {
-  std::string bytes = "\xFF\xFE";
-  for (char c : ascii) bytes += std::string{c, '\0'};
-  return bytes;
-}
-
 // References that loaded before the attribute bound and go on loading:
 // however many "=" and "&#" they hold where no attribute can be made, and
 // up to the bound where one can. Each reads its device and leaves nothing on
@@ -341,16 +340,12 @@ TEST_F(ReferenceSetTest, OrdinaryReferencesLoadWhateverMarksTheyHold) {
        "\xEF\xBB\xBF" +
            OneDevice("<!-- \xC2\xA9 \xE4\xB8\xAD\xE6\x96\x87\xEF\xBC\x8C\n" + licence.substr(5),
                      "")},
-      {"UTF-16 with the licence", Utf16(OneDevice(licence, ""))},
+      {"UTF-16 with the licence", Utf16(Units(OneDevice(licence, "")), true, true)},
   };
   for (const auto& c : kOrdinary) {
     SCOPED_TRACE(c.what);
-    WriteFile("reference.xml", c.xml);
     ReferenceSet set;
-    testing::internal::CaptureStderr();
-    const bool loaded = set.Load();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(LoadsQuietly(c.xml, &set));
     ASSERT_FALSE(set.devices.empty());
     EXPECT_EQ(set.devices.back().bios, L"2.16");
   }
