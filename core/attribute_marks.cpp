@@ -43,6 +43,39 @@ bool SameWordIgnoringCase(const char* a, size_t length, const char* b) {
   return true;
 }
 
+bool StartsIgnoringCase(const char* a, size_t length, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  return length >= n && SameWordIgnoringCase(a, n, prefix);
+}
+
+// The encodings, by the names libraries know them by, that write ASCII as
+// ASCII and all other characters in bytes beyond ASCII, or with a second
+// byte of 0x40 or above: UTF-8, the ISO 8859 and Windows code pages, KOI8,
+// EUC, Shift_JIS, GB2312, GBK, GB18030, Big5 and UHC.
+bool IsAsciiEncoding(const char* name, size_t length) {
+  static const char* const kNames[] = {
+      "UTF-8",     "UTF8",       "US-ASCII", "ASCII", "SHIFT_JIS", "SJIS",
+      "SHIFT-JIS", "CP932",      "GB2312",   "GBK",   "GB18030",   "CP936",
+      "BIG5",      "BIG5-HKSCS", "CP950",    "UHC",   "CP949",     "TIS-620"};
+  static const char* const kFamilies[] = {"ISO-8859-", "ISO8859-", "ISO_8859-", "LATIN",
+                                          "WINDOWS-",  "CP125",    "KOI8-",     "EUC"};
+  for (const char* known : kNames) {
+    if (SameWordIgnoringCase(name, length, known)) return true;
+  }
+  for (const char* family : kFamilies) {
+    if (StartsIgnoringCase(name, length, family)) return true;
+  }
+  return false;
+}
+
+// UTF-16 named without a byte order (which the library takes as the one it
+// detected) or in the detected one.
+bool IsUtf16Encoding(const char* name, size_t length, bool little_endian) {
+  return SameWordIgnoringCase(name, length, "UTF-16") ||
+         SameWordIgnoringCase(name, length, "UTF16") ||
+         SameWordIgnoringCase(name, length, little_endian ? "UTF-16LE" : "UTF-16BE");
+}
+
 }  // namespace
 
 bool AttributeMarks::Feed(const char* bytes, size_t count) {
@@ -155,9 +188,9 @@ void AttributeMarks::Step(uint32_t c, bool invalid) {
         state_ = State::kEndTag;
       } else if (c == '?') {
         state_ = State::kPiStart;
-        // A UTF-16 document's declaration may name another encoding, which
-        // the library then reads the rest in.
-        in_declaration_ = units_ == 2 && layout_ != Layout::kBytes;
+        // The document's declaration may name another encoding, which the
+        // library then reads the rest in.
+        in_declaration_ = units_ == 2;
       } else if (c == '!') {
         state_ = State::kBang;
         construct_ = nullptr;
@@ -271,6 +304,10 @@ void AttributeMarks::Step(uint32_t c, bool invalid) {
       break;
     case State::kCdata:
       if (invalid) {
+        Deviate();
+      } else if (c == ']' && layout_ == Layout::kBytes && previous_[0] >= 0x80) {
+        // In Shift_JIS, GBK or Big5 the second byte of a character may be
+        // "]", so "]]>" may end no section for the library.
         Deviate();
       } else if (c == ']') {
         if (run_ < 2) ++run_;
@@ -491,10 +528,15 @@ void AttributeMarks::EndLiteral() {
   }
 }
 
-// The XML declaration of a UTF-16 document, read for its encoding. The
-// library goes on in the named encoding right after its closing quote, so
-// unless the name is UTF-16's in the detected byte order, the rest is
-// counted byte by byte.
+// The XML declaration, read for the encoding it names. The library goes on
+// in that encoding right after the name's closing quote. A UTF-16 document
+// goes on being read in 16-bit units when the name is UTF-16's in the
+// detected byte order; an 8-bit one goes on as it is when the encoding
+// writes ASCII as ASCII and its other characters in bytes no markup can
+// begin with, the second byte of a two-byte character aside (that byte may
+// be "]", which a CDATA section watches for). Any other encoding leaves the
+// structure: the rest is counted byte by byte with NULs skipped, every mark
+// since the last "<".
 void AttributeMarks::CollectDeclaration(uint32_t c) {
   if (c >= 0x80 || declaration_length_ + 1 >= sizeof declaration_) {
     in_declaration_ = false;
@@ -521,10 +563,9 @@ void AttributeMarks::CollectDeclaration(uint32_t c) {
   if (end < length || std::memcmp(declaration_ + end - length, kEncoding, length) != 0) return;
   const char* value = declaration_ + value_start_;
   const size_t value_length = declaration_length_ - 1 - value_start_;
-  const char* ordered = layout_ == Layout::kUtf16Le ? "UTF-16LE" : "UTF-16BE";
-  if (SameWordIgnoringCase(value, value_length, "UTF-16") ||
-      SameWordIgnoringCase(value, value_length, "UTF16") ||
-      SameWordIgnoringCase(value, value_length, ordered)) {
+  if (layout_ == Layout::kBytes
+          ? IsAsciiEncoding(value, value_length)
+          : IsUtf16Encoding(value, value_length, layout_ == Layout::kUtf16Le)) {
     return;
   }
   layout_ = Layout::kBytes;

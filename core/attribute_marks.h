@@ -14,17 +14,19 @@
 // quoted attribute values make no attribute and are not counted. Where the
 // document leaves the well-formed structure on which the library and this
 // count agree (a "<" inside a tag, a character that is no XML character
-// inside a comment, a DOCTYPE of an unusual shape, a NUL byte in an 8-bit
-// document, ...), the library may recover at a place of its own choosing,
+// inside a comment, a "]" in a CDATA section right after a byte beyond
+// ASCII, a DOCTYPE of an unusual shape, a NUL byte in an 8-bit document,
+// ...), the library may recover at a place of its own choosing,
 // so from there to the end every "=" and "&#" since the last "<" is counted,
 // as in the DOCTYPE.
 //
 // A document in UTF-16, as the library detects it from its first bytes, is
 // read in 16-bit units, so that a character whose bytes look like "<" or a
-// quote is never taken for one; its declaration naming another encoding, or
-// a document in UCS-4, is counted byte by byte with NULs skipped, every "="
-// and "&#" since the last "<". Encodings that write markup in bytes other
-// than ASCII's (EBCDIC, UTF-7) are not seen through.
+// quote is never taken for one. A declaration naming an encoding that this
+// reading does not follow (another byte order, UTF-7, ISO-2022, JOHAB, ...),
+// and a document in UCS-4, are counted byte by byte with NULs skipped, every
+// "=" and "&#" since the last "<". Encodings that write markup in bytes
+// other than ASCII's (EBCDIC, UTF-7) are not seen through.
 //
 // It allocates nothing, so it may run inside the library's read callback.
 #ifndef ZRN_CORE_ATTRIBUTE_MARKS_H_
@@ -125,7 +127,7 @@ class AttributeMarks {
   bool word_long_ = false;
   char last_word_[9] = {};  // the word before a literal
 
-  // A UTF-16 document's XML declaration, read for its encoding.
+  // The XML declaration, read for the encoding it names.
   bool in_declaration_ = false;
   char declaration_[256] = {};
   size_t declaration_length_ = 0;

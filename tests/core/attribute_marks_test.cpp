@@ -72,6 +72,10 @@ const MarksCase kCases[] = {
     // throughout, and the tags the library reads there are refused.
     {"a control character in a comment", "<r><!-- \x01 " + kFour + " --></r>", true},
     {"a character beyond XML in a comment", "<r><!-- \xEF\xBF\xBE " + kFour + " --></r>", true},
+    {"a \"]\" that may end a two-byte character",
+     "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r><![CDATA[\x81]]><!-- ]]>" + kFour +
+         " --></r>",
+     true},
     {"a surrogate in a CDATA section", "<r><![CDATA[\xED\xA0\x80 " + kFour + "]]></r>", true},
     {"\"--\" inside a comment", "<r><!-- a ---><![CDATA[ --> " + kFour + " ]]></r>", true},
     {"\">\" ending an instruction", "<r><?pi > <!-- ?> " + kFour + " --></r>", true},
@@ -83,6 +87,14 @@ const MarksCase kCases[] = {
     {"a public identifier cut short",
      "<!DOCTYPE r PUBLIC \"a[<!--\" \"x\"><![CDATA[ -->]><r>" + kFour + "</r> ]]>", true},
     {"a parameter-entity reference", "<!DOCTYPE r [%p;]><!-- ==== --><r/>", true},
+    // A declared encoding whose bytes this reading does not follow leaves
+    // the structure; ASCII-compatible ones do not.
+    {"declared windows-1252", "<?xml version='1.0' encoding='windows-1252'?><!-- ==== --><r/>",
+     false},
+    {"declared EUC-JP", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><!-- ==== --><r/>", false},
+    {"declared ISO-2022-JP", "<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?><!-- ==== --><r/>",
+     true},
+    {"declared JOHAB", "<?xml version=\"1.0\" encoding=\"JOHAB\"?><!-- ==== --><r/>", true},
     {"a NUL byte", std::string("<r>\0</r><!-- ==== -->", 21), true},
 };
 
