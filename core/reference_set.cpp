@@ -208,7 +208,8 @@ constexpr size_t kHeldMessageBytes = 64 << 10;
 
 class HeldMessages {
  public:
-  // The library's messages, formatted as ever, go to a stream of ours.
+  // The library's messages, formatted as ever, go to a stream of ours; when
+  // none can be made, they go to standard error as they come.
   HeldMessages()
       : function_(xmlGenericError),
         context_(xmlGenericErrorContext),
