@@ -18,7 +18,11 @@ CTokenizer::CTokenizer(const std::wstring& text, wchar_t delimiter) {
 
 namespace {
 
-bool IsNumeric(const std::wstring& token) { return WidePattern::matches(L"\\d+", token); }
+// An empty token is never numeric; the pattern is not asked about it, so
+// that a version of millions of dots compares quickly.
+bool IsNumeric(const std::wstring& token) {
+  return !token.empty() && WidePattern::matches(L"\\d+", token);
+}
 
 // Orders two digit strings by value without reading them into an integer,
 // so that numbers of any length compare correctly (a 32-bit read would make
@@ -33,24 +37,60 @@ int CompareDigits(const std::wstring& a, const std::wstring& b) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
+// One pair of tokens: by value when both are numeric, otherwise wcscmp's
+// result as it is.
+int CompareTokenPair(const std::wstring& a, const std::wstring& b) {
+  if (IsNumeric(a) && IsNumeric(b)) return CompareDigits(a, b);
+  return std::wcscmp(a.c_str(), b.c_str());
+}
+
+// The tokens of a text one at a time, as CTokenizer splits it (a trailing
+// delimiter adds no token), each copied into the caller's string, so that
+// only the current token is ever held.
+class TokenCursor {
+ public:
+  TokenCursor(const std::wstring& text, wchar_t delimiter) : text_(text), delimiter_(delimiter) {}
+
+  // The next token into *token; false when none is left.
+  bool Next(std::wstring* token) {
+    if (start_ >= text_.size()) return false;
+    const size_t end = std::min(text_.find(delimiter_, start_), text_.size());
+    token->assign(text_, start_, end - start_);
+    start_ = end + 1;
+    return true;
+  }
+
+ private:
+  const std::wstring& text_;
+  const wchar_t delimiter_;
+  size_t start_ = 0;
+};
+
 }  // namespace
 
 int CompareTokens(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
   for (size_t i = 0;; ++i) {
     if (i == a.size()) return b.size() > a.size() ? -1 : 0;
     if (i == b.size()) return 1;
-    if (IsNumeric(a[i]) && IsNumeric(b[i])) {
-      const int order = CompareDigits(a[i], b[i]);
-      if (order != 0) return order;
-    } else {
-      const int order = std::wcscmp(a[i].c_str(), b[i].c_str());
-      if (order != 0) return order;
-    }
+    const int order = CompareTokenPair(a[i], b[i]);
+    if (order != 0) return order;
   }
 }
 
-int CBaseCmp::CompareVersions(std::wstring packaged, std::wstring installed) {
-  return CompareTokens(CTokenizer(packaged, L'.').m_tokens, CTokenizer(installed, L'.').m_tokens);
+// CompareTokens of the two texts' CTokenizer lists, token by token: a list
+// would take a wide string for every token, hundreds of megabytes for a
+// version of a few million dots.
+int CBaseCmp::CompareVersions(const std::wstring& packaged, const std::wstring& installed) {
+  TokenCursor a(packaged, L'.'), b(installed, L'.');
+  std::wstring aToken, bToken;
+  for (;;) {
+    const bool aHas = a.Next(&aToken);
+    const bool bHas = b.Next(&bToken);
+    if (!aHas) return bHas ? -1 : 0;
+    if (!bHas) return 1;
+    const int order = CompareTokenPair(aToken, bToken);
+    if (order != 0) return order;
+  }
 }
 
 std::wstring CBaseCmp::ToUpper(std::wstring text) {

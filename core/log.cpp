@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cwchar>
 #include <iostream>
 
@@ -40,24 +41,21 @@ class Descriptor {
   int fd_;
 };
 
-// The log path split into its directory and its name in that directory.
-struct LogPlace {
-  std::string directory, name;
-};
-LogPlace Split(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return {path.substr(0, slash), path.substr(slash + 1)};
-}
+// The log's directory and its name there. Fixed texts, so that opening the
+// log takes no memory: a run whose memory runs out still has every message
+// it logged, and the console text of a message always reaches the log too.
+const char kLogDirectory[] = "/var/zrn";
+const char kLogName[] = "Component.log";
 
 // The directory itself, never through a link at its path.
-Descriptor OpenDirectory(const std::string& directory) {
-  return Descriptor(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+Descriptor OpenDirectory(const char* directory) {
+  return Descriptor(::open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 // The directory, only when it is ours and nobody else may write to it. Then
 // nobody but us can replace the log between a check of ours and the shell's
 // opening of the path.
-Descriptor OpenClosedDirectory(const std::string& directory) {
+Descriptor OpenClosedDirectory(const char* directory) {
   Descriptor dir = OpenDirectory(directory);
   struct stat st;
   if (!dir || ::fstat(dir.get(), &st) != 0 || st.st_uid != ::geteuid() ||
@@ -73,16 +71,48 @@ bool IsOwnLog(const struct stat& st) {
   return S_ISREG(st.st_mode) && st.st_nlink == 1 && st.st_uid == ::geteuid();
 }
 
-// A symbolic link, a second name of another file, or someone else's file at
-// the log's name is not our log: the name is removed (never what it leads
-// to) so that the log is created anew. Directories, FIFOs and the like stay:
+// Where a regular file at the log's name that is not our log is moved:
+// "Component.log.foreign.1", ".2" and so on, the first name not taken.
+// Such a file turns up rarely (a log restored with another owner, a second
+// name made by hand), so a thousand names are far more than a machine will
+// ever hold; when all are taken the file stays where it is, and the log
+// cannot be written, rather than lose anyone's text.
+constexpr int kMaxForeignLogs = 1000;
+const char kForeignLogSuffix[] = ".foreign.";
+
+// Gives the file at `name` the first free foreign-log name in `dir`, never
+// replacing a name that exists. False when it could not be moved.
+bool MoveAside(int dir, const char* name) {
+  for (int n = 1; n <= kMaxForeignLogs; ++n) {
+    char aside[64];
+    std::snprintf(aside, sizeof aside, "%s%s%d", name, kForeignLogSuffix, n);
+    if (::renameat2(dir, name, dir, aside, RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system that cannot rename without replacing: a second name that
+    // cannot replace anything either, then the first name removed.
+    if (::linkat(dir, name, dir, aside, 0) == 0) {
+      ::unlinkat(dir, name, 0);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+// A symbolic link at the log's name is removed (never what it leads to). A
+// regular file there that is not our log (a second name of another file,
+// or someone else's file) is moved aside, so that its text is kept. Either
+// way the log is then created anew. Directories, FIFOs and the like stay:
 // they are not ours to remove, and the log cannot be written while they are
 // there.
-void RemoveStrayName(int dir, const std::string& name) {
+void ClearLogName(int dir, const char* name) {
   struct stat st;
-  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-  if (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && !IsOwnLog(st))) {
-    ::unlinkat(dir, name.c_str(), 0);
+  if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (S_ISLNK(st.st_mode)) {
+    ::unlinkat(dir, name, 0);
+  } else if (S_ISREG(st.st_mode) && !IsOwnLog(st)) {
+    MoveAside(dir, name);
   }
 }
 
@@ -90,13 +120,12 @@ void RemoveStrayName(int dir, const std::string& name) {
 // missing; empty when the path cannot be made to hold a log of ours. Opened
 // without blocking, so that a FIFO at the path fails at once instead of
 // waiting for a reader.
-Descriptor OpenLog(const std::string& path) {
-  const LogPlace place = Split(path);
-  const Descriptor dir = OpenClosedDirectory(place.directory);
+Descriptor OpenLog() {
+  const Descriptor dir = OpenClosedDirectory(kLogDirectory);
   if (!dir) return Descriptor();
-  RemoveStrayName(dir.get(), place.name);
+  ClearLogName(dir.get(), kLogName);
   Descriptor file(::openat(
-      dir.get(), place.name.c_str(),
+      dir.get(), kLogName,
       O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
   struct stat st;
   if (!file || ::fstat(file.get(), &st) != 0 || !IsOwnLog(st)) return Descriptor();
@@ -129,12 +158,11 @@ bool WriteAll(int fd, const std::string& text) {
 // such as 000 may have left the directory and the log writable by everyone:
 // their write permission for the group and others is taken away, which is
 // what makes the log's path safe to hand to a shell afterwards.
-CLog::CLog() : m_path("/var/zrn/Component.log"), m_silent(false) {
-  const LogPlace place = Split(m_path);
-  ::mkdir(place.directory.c_str(), 0755);
-  const Descriptor dir = OpenDirectory(place.directory);
+CLog::CLog() : m_path(std::string(kLogDirectory) + "/" + kLogName), m_silent(false) {
+  ::mkdir(kLogDirectory, 0755);
+  const Descriptor dir = OpenDirectory(kLogDirectory);
   if (dir) DropOthersWrite(dir.get());
-  const Descriptor file = OpenLog(m_path);
+  const Descriptor file = OpenLog();
   if (file) {
     DropOthersWrite(file.get());
     ::futimens(file.get(), nullptr);  // touched, as every run touches it
@@ -143,11 +171,11 @@ CLog::CLog() : m_path("/var/zrn/Component.log"), m_silent(false) {
 
 void CLog::SetSilent(bool silent) { m_silent = silent; }
 
-bool CLog::ReadyForAppend() const { return static_cast<bool>(OpenLog(m_path)); }
+bool CLog::ReadyForAppend() const { return static_cast<bool>(OpenLog()); }
 
 CLog& CLog::Log(const std::string& text) {
   if (!m_silent) std::cout << text;
-  Descriptor file = OpenLog(m_path);
+  Descriptor file = OpenLog();
   // A full file system shows in the write or, for some file systems, only
   // when the file is closed: both are checked.
   const bool written = file && WriteAll(file.get(), text) && file.Close();

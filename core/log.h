@@ -11,11 +11,14 @@
 //
 // Nothing is ever written through a link at the log's path. "/var/zrn" must
 // be a real directory of ours that nobody else may write to (so nobody else
-// can put anything at the log's path); a symbolic link, a second name of
-// another file or someone else's file at the log's path is removed (the name
-// only, never what it leads to) and the log created anew in its place. When
+// can put anything at the log's path); a symbolic link there is removed
+// (the name only, never what it leads to), and a second name of another file
+// or someone else's file there is moved aside to
+// "/var/zrn/Component.log.foreign.N" (the first N from 1 whose name is not
+// taken), keeping its text; the log is then created anew in its place. When
 // no log of ours can be had there (a directory or a FIFO at the path, a
-// "/var/zrn" that is a link, or one of someone else's), the log cannot be
+// foreign file that cannot be moved aside, a "/var/zrn" that is a link, or
+// one of someone else's), the log cannot be
 // written: every message is followed by the error line, as for a full disk.
 #ifndef ZRN_CORE_LOG_H_
 #define ZRN_CORE_LOG_H_
@@ -24,7 +27,8 @@
 
 class CLog {
  public:
-  // Creates "/var/zrn" (0755) and the log file (0644) when missing, and
+  // Creates "/var/zrn" (0755) and the log file (0644), less what the
+  // file-creation mask takes away, when missing, and
   // takes away the group's and others' write permission from both when an
   // earlier run left them writable. Failures are not reported here: the
   // messages report them.

@@ -17,6 +17,5 @@ using VendorComponent = QLogicComp::CComponent;
 int main(int argc, char* argv[]) {
   // Before the component's logger creates its files and before any command.
   PrepareProcess();
-  VendorComponent component;
-  return RunProgram(component, argc, argv);
+  return RunComponent<VendorComponent>(argc, argv);
 }

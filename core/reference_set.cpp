@@ -2,15 +2,19 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
+#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "core/attribute_marks.h"
 #include "core/records.h"
 #include "core/regular_file.h"
 #include "core/text.h"
@@ -178,50 +182,101 @@ bool Walk(xmlDoc* doc, Contents* contents) {
 // and the defaults the DOCTYPE declares for the element, each against all
 // the others: a single tag of some 100,000 attributes (a 1 MB file) keeps it
 // busy for minutes, and 50,000 declared defaults cost a second for every
-// element they apply to. Every attribute is written with "=", in the file
-// or, within an entity's text that holds a tag, as a character reference
-// ("&#61;"); no "<" can stand inside a tag. So the "=" signs and character
-// references between two "<" bound the attributes of the tag among them
-// (text holding that many with no "<" in between is refused too; no real
-// file has any). Each attribute definition of an ATTLIST declaration,
-// including those that parameter entities bring in, is counted as the
-// library reports it. Real files carry one attribute per element and no
-// declarations at all; past either bound the document is refused like one
-// that is not well formed, which keeps the library's work within a few
-// seconds for any file of kMaxReferenceFileBytes.
-constexpr size_t kMaxAttributeMarksBetweenTags = 1024;
+// element they apply to. Every attribute written in a tag comes with an
+// "=", and one that an entity's text builds is written in the DOCTYPE with
+// an "=" or a character reference ("&#61;"): AttributeMarks counts these
+// marks where they can make attributes, at most kMaxAttributeMarks in one
+// tag, or between two "<" in the DOCTYPE. Each attribute definition of an
+// ATTLIST declaration, including those that parameter entities bring in, is
+// counted as the library reports it, at most kMaxAttributeDeclarations. Real
+// files carry one attribute per element and no declarations at all; past
+// either bound the document is refused like one that is not well formed,
+// which keeps the library's work within a few seconds for any file of
+// kMaxReferenceFileBytes.
+constexpr size_t kMaxAttributeMarks = 1024;
 constexpr size_t kMaxAttributeDeclarations = 64;
 
+// What the library says about a document while it is read is held back
+// until it is known whether a bound refused the document: the library's
+// messages about one that a bound cut short are about the text cut short
+// ("Start tag expected" for a file that is fine), so a refused document
+// leaves nothing on standard error. Otherwise what was held is written out
+// as the library would have written it. A real file's messages come to a
+// few hundred bytes; past kHeldMessageBytes they are written out as they
+// come, and a refusal drops only what follows.
+constexpr size_t kHeldMessageBytes = 64 << 10;
+
+class HeldMessages {
+ public:
+  // The library's messages, formatted as ever, go to a stream of ours; when
+  // none can be made, they go to standard error as they come.
+  HeldMessages()
+      : function_(xmlGenericError),
+        context_(xmlGenericErrorContext),
+        stream_(fopencookie(this, "w", {nullptr, Write, nullptr, nullptr})) {
+    if (stream_ == nullptr) return;
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
+    xmlSetGenericErrorFunc(stream_, nullptr);
+  }
+  // Writes out what is held, unless dropped, and gives the library its
+  // message destination back.
+  ~HeldMessages() {
+    if (stream_ == nullptr) return;
+    xmlSetGenericErrorFunc(context_, function_);
+    std::fclose(stream_);
+    if (!dropped_) std::fwrite(held_, 1, size_, stderr);
+  }
+  HeldMessages(const HeldMessages&) = delete;
+  HeldMessages& operator=(const HeldMessages&) = delete;
+
+  // A bound refused the document: nothing held or to come is shown.
+  void Drop() { dropped_ = true; }
+
+ private:
+  static ssize_t Write(void* cookie, const char* bytes, size_t count) {
+    auto* self = static_cast<HeldMessages*>(cookie);
+    if (self->dropped_) return static_cast<ssize_t>(count);
+    if (!self->passing_ && count <= sizeof self->held_ - self->size_) {
+      std::memcpy(self->held_ + self->size_, bytes, count);
+      self->size_ += count;
+      return static_cast<ssize_t>(count);
+    }
+    if (!self->passing_) {
+      std::fwrite(self->held_, 1, self->size_, stderr);
+      self->size_ = 0;
+      self->passing_ = true;
+    }
+    std::fwrite(bytes, 1, count, stderr);
+    return static_cast<ssize_t>(count);
+  }
+
+  xmlGenericErrorFunc function_;
+  void* context_;
+  FILE* stream_;
+  bool dropped_ = false;
+  bool passing_ = false;
+  size_t size_ = 0;
+  char held_[kHeldMessageBytes];
+};
+
 // Hands the library the file's bytes. A file longer than
-// kMaxReferenceFileBytes, or a tag with more than
-// kMaxAttributeMarksBetweenTags attributes, makes the read fail. The library takes a failed read
-// for the end of the file, so a document whose read failed is refused here; so is one whose ATTLIST
-// declarations were stopped.
+// kMaxReferenceFileBytes, or a tag with more than kMaxAttributeMarks
+// attributes, makes the read fail. The library takes a failed read for the
+// end of the file, so a document whose read failed is refused here; so is
+// one whose ATTLIST declarations were stopped.
 struct FileInput {
   RegularFile& file;
   size_t left;
+  HeldMessages& messages;
   bool failed = false;
-  size_t marks = 0;              // "=" and "&#" since the last "<"
-  bool after_ampersand = false;  // the last byte read was "&"
-  size_t declarations = 0;       // attribute definitions met so far
+  AttributeMarks marks{kMaxAttributeMarks};
+  size_t declarations = 0;  // attribute definitions met so far
 };
 
-// False when the bytes bring a tag past kMaxAttributeMarksBetweenTags "="
-// signs and character references.
-bool CountAttributeMarks(FileInput* input, const char* bytes, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const char byte = bytes[i];
-    if (byte == '<') {
-      input->marks = 0;
-    } else if ((byte == '=' || (byte == '#' && input->after_ampersand)) &&
-               ++input->marks > kMaxAttributeMarksBetweenTags) {
-      return false;
-    }
-    // A NUL is passed over, so that "&#" is seen in UTF-16 and UCS-4 too,
-    // where each ASCII character comes with zero bytes.
-    if (byte != '\0') input->after_ampersand = byte == '&';
-  }
-  return true;
+// A bound refuses the document.
+void Refuse(FileInput* input) {
+  input->failed = true;
+  input->messages.Drop();
 }
 
 int ReadInput(void* context, char* buffer, int size) {
@@ -231,7 +286,7 @@ int ReadInput(void* context, char* buffer, int size) {
     // One byte more tells a file that ends at the bound from a longer one.
     char extra;
     if (input->file.Read(&extra, 1) == 0) return 0;
-    input->failed = true;
+    Refuse(input);
     return -1;
   }
   const long n = input->file.Read(buffer, std::min(static_cast<size_t>(size), input->left));
@@ -240,8 +295,8 @@ int ReadInput(void* context, char* buffer, int size) {
     return -1;
   }
   input->left -= static_cast<size_t>(n);
-  if (!CountAttributeMarks(input, buffer, static_cast<size_t>(n))) {
-    input->failed = true;
+  if (!input->marks.Feed(buffer, static_cast<size_t>(n))) {
+    Refuse(input);
     return -1;
   }
   return static_cast<int>(n);
@@ -254,7 +309,7 @@ void CountAttributeDeclaration(void* context, const xmlChar* element, const xmlC
   auto* parser = static_cast<xmlParserCtxt*>(context);
   auto* input = static_cast<FileInput*>(parser->_private);
   if (++input->declarations > kMaxAttributeDeclarations) {
-    input->failed = true;
+    Refuse(input);
     xmlFreeEnumeration(values);
     xmlStopParser(parser);
     return;
@@ -296,11 +351,15 @@ xmlDoc* Parse(FileInput* input) {
 
 bool Read(RegularFile& file, Contents* contents) {
   XmlLibraryScope library;
-  FileInput input{file, kMaxReferenceFileBytes};
+  HeldMessages messages;
+  FileInput input{file, kMaxReferenceFileBytes, messages};
   // Declared after the scope, so the document is freed before the library
   // state on every return.
   std::unique_ptr<xmlDoc, DocFree> doc(Parse(&input));
-  return doc && !input.failed && Walk(doc.get(), contents);
+  if (!doc || input.failed) return false;
+  if (Walk(doc.get(), contents)) return true;
+  messages.Drop();
+  return false;
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 // kMaxValueBytes. A document past either bound is refused like one that is
 // not well-formed, and so is one whose tags or ATTLIST declarations carry
 // far more attributes than any real file (reference_set.cpp says how many).
+// A document a bound refused leaves nothing on standard error; about any
+// other, the library's messages are shown as it writes them.
 #ifndef ZRN_CORE_REFERENCE_SET_H_
 #define ZRN_CORE_REFERENCE_SET_H_
 

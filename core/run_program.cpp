@@ -18,7 +18,10 @@ extern "C" void IgnoreBrokenPipe(int) {}
 }  // namespace
 
 void PrepareProcess() {
-  ::umask(022);
+  // umask() only reads the mask by setting one: the caller's comes back and
+  // is set again with 022 added.
+  const mode_t caller = ::umask(022);
+  ::umask(caller | 022);
   std::signal(SIGCHLD, SIG_DFL);
   struct sigaction action {};
   action.sa_handler = IgnoreBrokenPipe;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/core/core_test_support.h"
@@ -88,6 +90,44 @@ TEST_F(CompareVersionsTest, Table) {
         EXPECT_EQ(r, 1);
         break;
     }
+  }
+}
+
+// CompareVersions goes token by token instead of building CTokenizer lists;
+// it orders as CompareTokens of the two lists does, on the table and on
+// random texts of dots, digits, letters and other characters. Where wcscmp
+// decides, only the sign is the same: the C library's optimised wcscmp
+// gives -1 or another negative value depending on where the strings lie
+// (the table above fixes the exact results of the other paths).
+int ByLists(const std::wstring& a, const std::wstring& b) {
+  return CompareTokens(CTokenizer(a, L'.').m_tokens, CTokenizer(b, L'.').m_tokens);
+}
+
+int Sign(int order) { return (order > 0) - (order < 0); }
+
+TEST_F(CompareVersionsTest, TokenByTokenAsByLists) {
+  TestComponent cmp;
+  std::vector<std::pair<std::wstring, std::wstring>> pairs;
+  for (const CompareCase& c : kCompareCases) pairs.emplace_back(c.packaged, c.installed);
+  const wchar_t kAlphabet[] = {L'.', L'.', L'.', L'0', L'1',  L'2',  L'9',
+                               L'a', L'B', L' ', L'+', L'\0', 0x100, 0x7fffffff};
+  std::mt19937 random(17);
+  auto text = [&] {
+    std::wstring t(random() % 12, L'.');
+    for (wchar_t& c : t) c = kAlphabet[random() % (sizeof kAlphabet / sizeof kAlphabet[0])];
+    return t;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::wstring a = text();
+    // Often the same text, or one that shares its start, so that the
+    // comparison goes past the first token.
+    std::wstring b = random() % 3 == 0 ? a : a.substr(0, random() % (a.size() + 1)) + text();
+    pairs.emplace_back(a, b);
+  }
+  for (const auto& [a, b] : pairs) {
+    ASSERT_EQ(Sign(cmp.CompareVersions(a, b)), Sign(ByLists(a, b)))
+        << "[" << std::string(a.begin(), a.end()) << "] vs [" << std::string(b.begin(), b.end())
+        << "]";
   }
 }
 

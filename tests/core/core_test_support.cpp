@@ -48,6 +48,20 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(out.good()) << path;
 }
 
+std::u16string Units(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string Utf16(const std::u16string& units, bool little_endian, bool mark) {
+  std::string bytes;
+  if (mark) bytes += little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t u : units) {
+    const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+    bytes += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
 void CoreTest::SetUp() {
   ASSERT_TRUE(std::filesystem::exists(kMarker)) << "/var is not the tests' private tmpfs";
   std::filesystem::remove_all("/var/zrn");

@@ -25,6 +25,12 @@ bool MarkPrivateVar();
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
+// ASCII text as 16-bit units.
+std::u16string Units(const std::string& ascii);
+// 16-bit units as UTF-16 bytes in either order, with a byte-order mark when
+// asked.
+std::string Utf16(const std::u16string& units, bool little_endian, bool mark);
+
 // Each test starts in a new empty working directory with no /var/zrn; the
 // previous working directory is restored and the directory removed after.
 class CoreTest : public testing::Test {

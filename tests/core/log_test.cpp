@@ -160,10 +160,10 @@ class HostileLogTest : public LogTest {
   }
 };
 
-// A link or someone else's file at the log's path: the name is removed and
-// the log created anew, holding only this run's text; nothing it led to is
-// written or created.
-TEST_F(HostileLogTest, LinkOrForeignFileAtTheLogPathIsReplaced) {
+// A symbolic link at the log's path: the name is removed and the log
+// created anew, holding only this run's text; nothing it led to is written
+// or created.
+TEST_F(HostileLogTest, LinkAtTheLogPathIsReplaced) {
   const struct {
     const char* what;
     std::function<void()> make;
@@ -171,12 +171,6 @@ TEST_F(HostileLogTest, LinkOrForeignFileAtTheLogPathIsReplaced) {
       {"symbolic link to a root-only file", [] { ASSERT_EQ(symlink(kVictim, kLogPath), 0); }},
       {"dangling symbolic link", [] { ASSERT_EQ(symlink(kElsewhere, kLogPath), 0); }},
       {"symbolic link to a directory", [] { ASSERT_EQ(symlink("/var", kLogPath), 0); }},
-      {"hard link to a root-only file", [] { ASSERT_EQ(link(kVictim, kLogPath), 0); }},
-      {"another user's file",
-       [] {
-         WriteFile(kLogPath, "theirs\n");
-         ASSERT_EQ(chown(kLogPath, kOtherUser, kOtherUser), 0);
-       }},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
@@ -193,6 +187,73 @@ TEST_F(HostileLogTest, LinkOrForeignFileAtTheLogPathIsReplaced) {
     EXPECT_EQ(ReadFile(kLogPath), "message\n");
     ExpectNothingElseTouched();
   }
+}
+
+std::string ForeignLog(int n) { return std::string(kLogPath) + ".foreign." + std::to_string(n); }
+
+// A regular file at the log's path that is not our log (someone else's, as
+// after a restore, or a second name of another file) is neither written nor
+// removed: it is moved aside to the first Component.log.foreign.N not
+// taken, text, owner and mode kept, and the log is created anew. A name
+// already taken is never replaced.
+TEST_F(HostileLogTest, ForeignFileAtTheLogPathIsMovedAside) {
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    const char* text;
+    uid_t owner;
+    nlink_t links;
+  } kCases[] = {
+      {"another user's file",
+       [] {
+         WriteFile(kLogPath, "theirs\n");
+         ASSERT_EQ(chmod(kLogPath, 0600), 0);
+         ASSERT_EQ(chown(kLogPath, kOtherUser, kOtherUser), 0);
+       },
+       "theirs\n", kOtherUser, 1},
+      {"hard link to a root-only file", [] { ASSERT_EQ(link(kVictim, kLogPath), 0); },
+       "root only\n", 0, 2},
+  };
+  for (const auto& c : kCases) {
+    for (int taken : {0, 2}) {
+      SCOPED_TRACE(std::string(c.what) + ", names taken: " + std::to_string(taken));
+      std::filesystem::remove_all("/var/zrn");
+      std::filesystem::create_directory("/var/zrn");
+      for (int n = 1; n <= taken; ++n) WriteFile(ForeignLog(n), "taken\n");
+      c.make();
+      const LogOutcome out = LogOneMessage();
+      EXPECT_EQ(out.console, "");
+      EXPECT_TRUE(out.ready);
+      const struct stat log = LinkStat(kLogPath);
+      EXPECT_EQ(log.st_uid, 0u);
+      EXPECT_EQ(log.st_nlink, 1u);
+      EXPECT_EQ(ReadFile(kLogPath), "message\n");
+      for (int n = 1; n <= taken; ++n) EXPECT_EQ(ReadFile(ForeignLog(n)), "taken\n");
+      const struct stat aside = LinkStat(ForeignLog(taken + 1));
+      EXPECT_EQ(ReadFile(ForeignLog(taken + 1)), c.text);
+      EXPECT_EQ(aside.st_uid, c.owner);
+      EXPECT_EQ(aside.st_nlink, c.links);
+      EXPECT_EQ(aside.st_mode & 07777, 0600u);
+      EXPECT_FALSE(std::filesystem::exists(ForeignLog(taken + 2)));
+      EXPECT_EQ(ReadFile(kVictim), "root only\n");
+      std::filesystem::remove(ForeignLog(taken + 1));
+    }
+  }
+}
+
+// When every foreign-log name is taken the file stays as it is, and the log
+// cannot be written rather than take anyone's text.
+TEST_F(HostileLogTest, ForeignFileStaysWhenEveryNameIsTaken) {
+  for (int n = 1; n <= 1000; ++n) WriteFile(ForeignLog(n), "taken\n");
+  WriteFile(kLogPath, "theirs\n");
+  ASSERT_EQ(chown(kLogPath, kOtherUser, kOtherUser), 0);
+  const LogOutcome out = LogOneMessage();
+  EXPECT_EQ(out.console, kLogError);
+  EXPECT_FALSE(out.ready);
+  EXPECT_EQ(ReadFile(kLogPath), "theirs\n");
+  EXPECT_EQ(LinkStat(kLogPath).st_uid, kOtherUser);
+  EXPECT_EQ(ReadFile(ForeignLog(1000)), "taken\n");
+  EXPECT_FALSE(std::filesystem::exists(ForeignLog(1001)));
 }
 
 // What cannot be made the log stays where it is, and the log cannot be

@@ -107,17 +107,27 @@ TEST_F(ProcessTest, PendingConsoleTextIsWrittenBeforeEveryCommand) {
   }
 }
 
-// A caller's mask of 000 and an ignored SIGCHLD do not reach the program:
-// the log directory and log are made 0755 and 0644, and a command's exit
+// The caller's mask is kept with 022 added, so a stricter mask keeps what
+// the run creates private and a looser one cannot make it writable by
+// others; an ignored SIGCHLD does not reach the program: a command's exit
 // status is read (with SIGCHLD ignored, system() cannot collect its shell
-// and returns -1).
-TEST_F(ProcessTest, PrepareProcessUndoesTheCallersMaskAndSigchld) {
+// and returns -1), and under a caller's 000 the log directory and log are
+// made 0755 and 0644.
+TEST_F(ProcessTest, PrepareProcessAddsToTheCallersMaskAndUndoesSigchld) {
+  const struct {
+    mode_t caller, expected;
+  } kMasks[] = {{000, 022}, {022, 022}, {002, 022},  {027, 027},
+                {077, 077}, {007, 027}, {0777, 0777}};
   const mode_t callerMask = umask(0);
   const auto callerSigchld = std::signal(SIGCHLD, SIG_IGN);
-  PrepareProcess();
-  const mode_t mask = umask(callerMask);
-  const auto sigchld = std::signal(SIGCHLD, callerSigchld);
-  EXPECT_EQ(mask, 022u);
+  for (const auto& m : kMasks) {
+    SCOPED_TRACE(m.caller);
+    umask(m.caller);
+    PrepareProcess();
+    EXPECT_EQ(umask(0), m.expected);
+  }
+  const auto sigchld = std::signal(SIGCHLD, SIG_IGN);
+  umask(callerMask);
   EXPECT_EQ(sigchld, SIG_DFL);
 
   umask(0);

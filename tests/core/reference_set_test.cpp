@@ -171,15 +171,21 @@ const LoadCase kLoadCases[] = {
 
 class ReferenceSetTest : public CoreTest {};
 
+// Loads `xml` as the reference file into `set`; a file that loads leaves
+// nothing on standard error.
+bool LoadsQuietly(const std::string& xml, ReferenceSet* set) {
+  WriteFile("reference.xml", xml);
+  testing::internal::CaptureStderr();
+  const bool loaded = set->Load();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  return loaded;
+}
+
 TEST_F(ReferenceSetTest, WalkTable) {
   for (const LoadCase& c : kLoadCases) {
     SCOPED_TRACE(c.name);
-    WriteFile("reference.xml", c.xml);
     ReferenceSet set;
-    testing::internal::CaptureStderr();
-    const bool loaded = set.Load();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    ASSERT_TRUE(loaded);
+    ASSERT_TRUE(LoadsQuietly(c.xml, &set));
     std::vector<Fields> devices;
     for (const ReferenceDevice& d : set.devices) devices.push_back(FieldsOf(d));
     EXPECT_EQ(devices, c.devices);
@@ -281,6 +287,108 @@ TEST_F(ReferenceSetTest, ValuesExpandWithinABound) {
       EXPECT_TRUE(set.devices.empty());
     }
   }
+}
+
+// A reference file with one device, `prolog` before the root and `inside`
+// at the start of the root's content.
+std::string OneDevice(const std::string& prolog, const std::string& inside) {
+  return "<?xml version=\"1.0\"?>\n" + prolog + "<marvo_fchba_reference>" + inside +
+         "<devices><device><type value=\"FC HBA\"/><bios value=\"2.16\"/></device></devices>"
+         "</marvo_fchba_reference>\n";
+}
+
+// References that loaded before the attribute bound and go on loading:
+// however many "=" and "&#" they hold where no attribute can be made, and
+// up to the bound where one can. Each reads its device and leaves nothing on
+// standard error.
+TEST_F(ReferenceSetTest, OrdinaryReferencesLoadWhateverMarksTheyHold) {
+  const std::string licence = "<!--\n" + Repeat(std::string(78, '=') + "\n", 14) + "-->\n";
+  std::string attributes;
+  for (int i = 0; i < 1023; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+  std::string manyDevices = "<devices>";
+  for (int i = 0; i < 500; ++i) {
+    manyDevices +=
+        "<device><type value=\"FC HBA\"/><device_id value=\"1077.2532.1077.015d\"/>"
+        "<model value=\"QLE2562\"/><firmware value=\"5.06.05\"/><bios value=\"2.16\"/>"
+        "<boot value=\"2.16\"/><duration value=\"120\"/></device>";
+  }
+  manyDevices += "</devices>";
+  const struct {
+    const char* what;
+    std::string xml;
+  } kOrdinary[] = {
+      {"a licence comment of 14 lines of 78 \"=\"", OneDevice(licence, "")},
+      {"a CDATA section of 1,100 \"OPTn=1\"",
+       OneDevice("", "<options><![CDATA[" + Repeat("OPTn=1", 1100) + "]]></options>")},
+      {"an attribute value of 1,100 \"=\"",
+       OneDevice("", "<note text=\"" + std::string(1100, '=') + "\"/>")},
+      {"a text of 1,100 \"&#233;\"", OneDevice("", "<note>" + Repeat("&#233;", 1100) + "</note>")},
+      {"a processing instruction of 2,000 \"=\"",
+       OneDevice("<?build " + std::string(2000, '=') + "?>\n", "")},
+      {"1,024 attributes in one tag", OneDevice("", "<note" + attributes + " last=\"\"/>")},
+      {"500 devices", OneDevice("", manyDevices)},
+      {"a DOCTYPE, then the licence",
+       OneDevice("<!DOCTYPE marvo_fchba_reference [\n<!ENTITY vendor \"QLogic\">\n"
+                 "<!ELEMENT note ANY>\n]>\n" +
+                     licence,
+                 "<note>&vendor;</note>")},
+      {"Latin-1 text in the licence",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- \xA9 2013 \xE9quipe, Gr\xFC\xDF"
+       "e \xFF\n" +
+           Repeat(std::string(78, '=') + "\n", 14) + "-->\n" + OneDevice("", "").substr(22)},
+      {"UTF-8 beyond ASCII in the licence",
+       "\xEF\xBB\xBF" +
+           OneDevice("<!-- \xC2\xA9 \xE4\xB8\xAD\xE6\x96\x87\xEF\xBC\x8C\n" + licence.substr(5),
+                     "")},
+      {"UTF-16 with the licence", Utf16(Units(OneDevice(licence, "")), true, true)},
+  };
+  for (const auto& c : kOrdinary) {
+    SCOPED_TRACE(c.what);
+    ReferenceSet set;
+    ASSERT_TRUE(LoadsQuietly(c.xml, &set));
+    ASSERT_FALSE(set.devices.empty());
+    EXPECT_EQ(set.devices.back().bios, L"2.16");
+  }
+}
+
+// A document that a bound refuses leaves nothing on standard error: what
+// the library would say there is about the text cut short ("Start tag
+// expected" for a file that is fine), not about the file.
+TEST_F(ReferenceSetTest, RefusedDocumentsLeaveNoMessages) {
+  std::string attributes, references, declarations;
+  for (int i = 0; i < 1025; ++i) attributes += " a" + std::to_string(i) + "=\"\"";
+  for (int i = 0; i < 1025; ++i) references += " a" + std::to_string(i) + "&#61;''";
+  for (int i = 0; i < 65; ++i) declarations += " a" + std::to_string(i) + " CDATA \"v\"";
+  const std::string big = OneDevice("", "") + "<!--";
+  const struct {
+    const char* what;
+    std::string xml;
+  } kRefused[] = {
+      {"1,025 attributes in one tag", OneDevice("", "<note" + attributes + "/>")},
+      {"an entity's tag of 1,025 attributes",
+       OneDevice(
+           "<!DOCTYPE marvo_fchba_reference [<!ENTITY t \"&#60;x" + references + "/&#62;\">]>",
+           "&t;")},
+      {"65 declared attributes",
+       OneDevice("<!DOCTYPE marvo_fchba_reference [<!ATTLIST type" + declarations + ">]>", "")},
+      {"a file past the size bound",
+       big + std::string(kMaxReferenceFileBytes + 1 - big.size() - 4, 'x') + "-->\n"},
+  };
+  for (const auto& c : kRefused) {
+    SCOPED_TRACE(c.what);
+    WriteFile("reference.xml", c.xml);
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(set.Load());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(set.devices.empty());
+  }
+  // The library's messages are shown again for the next document.
+  WriteFile("reference.xml", "<marvo_fchba_reference>");
+  ReferenceSet set;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(set.Load());
+  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
 }
 
 // Compares the reader's text of every attribute of `node` and the elements

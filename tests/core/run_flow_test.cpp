@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "core/run_codes.h"
@@ -167,6 +168,30 @@ TEST_F(RunFlowTest, FailedVendorDiscoveryEndsWithSevenSilently) {
   const Outcome out = ParseAndRun(cmp, {"prog", "/f"});
   EXPECT_EQ(out.code, 7);
   EXPECT_EQ(out.console, kLoaded);
+}
+
+// Memory that runs out while the component is made or while it runs ends
+// the run with 7 instead of an abort; every message logged before is in the
+// log, and nothing is added.
+class OutOfMemoryInDiscovery : public CBaseCmp {
+ public:
+  bool Discover() override { throw std::bad_alloc(); }
+};
+class OutOfMemoryWhenMade : public CBaseCmp {
+ public:
+  OutOfMemoryWhenMade() { throw std::bad_alloc(); }
+};
+
+TEST_F(RunFlowTest, MemoryThatRunsOutEndsTheRunWithSeven) {
+  const char* argv[] = {"prog", "/f"};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(RunComponent<OutOfMemoryInDiscovery>(2, argv), 7);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kLoaded);
+  EXPECT_EQ(ReadFile(kLogPath), kLoaded);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(RunComponent<OutOfMemoryWhenMade>(2, argv), 7);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(ReadFile(kLogPath), kLoaded);
 }
 
 struct DecisionCase {

@@ -140,6 +140,63 @@ TEST_F(HostileInput, AValueOfOneMebibyteLoads) {
   EXPECT_TRUE(*type == Repeat(kibi, 1024)) << "type of " << type->size() << " bytes";
 }
 
+// kReference with the device's packaged boot BIOS made of `mebibytes` MiB
+// of dots by an entity of 16 KiB; the file itself stays small.
+std::string DottedBiosReference(size_t mebibytes) {
+  std::string text = kReference;
+  text.replace(text.find("2.16"), 4, Repeat("&d;", mebibytes * 64));
+  return "<!DOCTYPE marvo_fchba_reference [<!ENTITY d \"" + std::string(16384, '.') + "\">]>\n" +
+         text.substr(text.find("<marvo"));
+}
+
+// The sanitizers reserve far more address space than any limit below.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A packaged boot BIOS of 15 MiB of dots against the adapter's 2.02: the
+// versions are compared token by token, so the run holds a few copies of the
+// value (some 180 MB, 460 MB under the sanitizers) instead of a wide string
+// for each of its 15 million tokens (700 MB, over 1 GB under the
+// sanitizers).
+TEST_F(HostileInput, VersionOfMillionsOfTokensTakesNoMemoryPerToken) {
+  s.Pkg("reference.xml", DottedBiosReference(15));
+  QLogicAdapter(s, "QLE2562");
+  RunResult r = Run({"/d", "out.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
+  EXPECT_GT(s.ReadPkg("out.xml").value_or("").size(), 15u << 20);
+  EXPECT_LT(r.max_rss_kib, 640 << 10);
+}
+
+// Under a 256 MB address space an 8 MiB boot BIOS of dots is compared and
+// written out as usual (the run used to end in an abort, exit 134); where
+// memory does run out, with 15 MiB under 192 MB, the run ends with 7 and the
+// log holds each message it logged, whole.
+TEST_F(HostileInput, SmallAddressSpaceEndsTheRunNormally) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers need more address space than the limit";
+  QLogicAdapter(s, "QLE2562");
+  RunOptions options;
+  s.Pkg("reference.xml", DottedBiosReference(8));
+  options.address_space_bytes = 256 << 20;
+  RunResult r = s.Run(kProgram, {"/d", "out.xml"}, options);
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
+  EXPECT_EQ(s.Log(), kRunStart + kXmlDone);
+
+  s.Pkg("reference.xml", DottedBiosReference(15));
+  options.address_space_bytes = 192 << 20;
+  r = s.Run(kProgram, {"/d", "out.xml"}, options);
+  ASSERT_TRUE(ExitedWith(r, 7));
+  EXPECT_EQ(r.err, "");
+  // Where it runs out depends on the C library: while loading (which fails
+  // the load) or later.
+  EXPECT_TRUE(r.out == kLoadFailed || r.out == kRunStart) << r.out;
+  EXPECT_EQ(s.Log(), kRunStart + kXmlDone + r.out);
+}
+
 // A FIFO at the reference file's path (it blocked the run for good): the
 // file counts as missing.
 TEST_F(HostileInput, ReferenceFileThatIsAFifoFailsTheLoad) {

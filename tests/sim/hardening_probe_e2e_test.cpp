@@ -72,6 +72,12 @@ TEST_F(HostileRun, LibraryPathThatIsNoRegularFileLoadsNothing) {
       << document;
 }
 
+std::string Repeat(const std::string& text, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 // `count` attributes named a0, a1, ..., each written as ` aN="<value>"`.
 std::string Attributes(size_t count, const std::string& value) {
   std::string text;
@@ -89,12 +95,26 @@ std::string Reference(const std::string& doctype, const std::string& extra) {
          extra + "</devices></marvo_fchba_reference>\n";
 }
 
+// The same text in UTF-16, little-endian with a byte-order mark; `wide`
+// stands for U+4E22, a name character whose first byte (22 4E) looks like a
+// quote.
+std::string Utf16(const std::string& ascii, char wide) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) bytes += c == wide ? std::string("\x22\x4E") : std::string{c, '\0'};
+  return bytes;
+}
+
 // Markup whose attributes the XML library checks each against all the
 // others: one tag of 100,000 attributes (1 MB), written out or built by an
 // entity, or 50,000 declared defaults for an element that 2,000 devices
-// use, kept the run busy for minutes to hours. Such a document is refused like one that is not well
-// formed; the most that is still read (1,000 attributes in each of many tags, 64 declared
-// attributes) loads as before.
+// use, kept the run busy for minutes to hours. Such a document is refused
+// like one that is not well formed, with nothing on standard error, also
+// where the tag follows something after which the library reads on in a
+// way of its own: a control character in a comment, a ">" ending an
+// instruction, a "<" in a declared default, names whose UTF-16 bytes look
+// like quotes. The most that is still read (1,000 attributes in each of
+// many tags, 64 declared attributes) loads as before, and so do "=" signs
+// and character references by the thousand where no attribute can be made.
 TEST_F(HostileRun, MarkupThatCostsTheLibraryQuadraticTimeIsRefused) {
   std::string defaults = "<!DOCTYPE marvo_fchba_reference [<!ATTLIST type";
   for (int i = 0; i < 50000; ++i) defaults += " a" + std::to_string(i) + " CDATA \"v\"";
@@ -110,17 +130,36 @@ TEST_F(HostileRun, MarkupThatCostsTheLibraryQuadraticTimeIsRefused) {
   entity += "/&#62;\">]>\n";
   std::string wide_tags;
   for (int i = 0; i < 400; ++i) wide_tags += "<x" + Attributes(1000, "") + "/>";
+  const std::string tag = "<x" + Attributes(100000, "x") + "/>";
+  std::string quoted_names = "<x";
+  for (int i = 0; i < 100000; ++i) quoted_names += " a@" + std::to_string(i) + "=\"\"";
+  quoted_names += "/>";
+  const std::string licence = "<!--\n" + Repeat(std::string(78, '=') + "\n", 14) + "-->\n";
   const struct {
     const char* what;
     std::string document;
     bool loads;
   } kCases[] = {
-      {"one tag of 100,000 attributes", Reference("", "<x" + Attributes(100000, "x") + "/>"),
-       false},
+      {"one tag of 100,000 attributes", Reference("", tag), false},
       {"an entity's tag of 100,000 attributes", Reference(entity, "&t;"), false},
       {"50,000 declared defaults", Reference(defaults, typed), false},
+      {"the tag after a control character in a comment", Reference("", "<!-- \x01 " + tag + " -->"),
+       false},
+      {"the tag after an instruction ended by \">\"", Reference("", "<?pi > <!-- ?>" + tag + "-->"),
+       false},
+      {"the tag after a \"<\" in a declared default",
+       Reference("<!DOCTYPE marvo_fchba_reference [<!ATTLIST x a CDATA \"<m><![CDATA[\">]>",
+                 "<!-- ]]>" + tag + "</m> -->"),
+       false},
+      {"UTF-16 names whose bytes look like quotes", Utf16(Reference("", quoted_names), '@'), false},
       {"400 tags of 1,000 attributes", Reference("", wide_tags), true},
       {"64 declared defaults", Reference(few, typed), true},
+      {"a licence comment of 14 lines of 78 \"=\"", Reference(licence, ""), true},
+      {"a CDATA section of 1,100 \"OPTn=1\"",
+       Reference("", "<x><![CDATA[" + Repeat("OPTn=1", 1100) + "]]></x>"), true},
+      {"an attribute value of 1,100 \"=\"",
+       Reference("", "<x v=\"" + std::string(1100, '=') + "\"/>"), true},
+      {"a text of 1,100 \"&#233;\"", Reference("", "<x>" + Repeat("&#233;", 1100) + "</x>"), true},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
@@ -128,6 +167,7 @@ TEST_F(HostileRun, MarkupThatCostsTheLibraryQuadraticTimeIsRefused) {
     const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
     ASSERT_TRUE(ExitedWith(r, c.loads ? 3 : 7));
     EXPECT_EQ(r.out, c.loads ? kRunStart + kXmlDone : kLoadFailed);
+    EXPECT_EQ(r.err, "");
   }
 }
 

@@ -1,9 +1,10 @@
 // The built program, unchanged, meeting what its caller and other users may
 // leave in its way: a link, a FIFO or a directory at the log's path, a
-// /var/zrn that is a link or writable by everyone, a file-creation mask of
-// 000, SIGCHLD ignored, and standard output going to a file that is read
-// while the flash tool runs. The machine is the demo's: two QLogic adapters,
-// one of them with an upgrade pending, so a plain run flashes.
+// /var/zrn that is a link or writable by everyone, the caller's
+// file-creation mask (000, or a stricter one such as 077), SIGCHLD ignored,
+// and standard output going to a file that is read while the flash tool
+// runs. The machine is the demo's: two QLogic adapters, one of them with an
+// upgrade pending, so a plain run flashes.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -64,6 +65,13 @@ mode_t ModeAt(const Scenario& s, const std::string& machine_path) {
   return st.st_mode & (S_IFMT | 07777);
 }
 
+// The same for a file of the package directory.
+mode_t PkgModeAt(const Scenario& s, const std::string& rel) {
+  struct stat st;
+  if (::lstat((s.Root() + "/pkg/" + rel).c_str(), &st) != 0) return 0;
+  return st.st_mode & (S_IFMT | 07777);
+}
+
 class HardenedRun : public ScenarioTest {
  protected:
   void SetUp() override {
@@ -97,6 +105,28 @@ TEST(HardenedLog, LinkAtTheLogPathIsNeverWrittenThrough) {
     EXPECT_EQ(s.Log(), kLog);
     EXPECT_EQ(s.ReadPkg("tool-ran"), "ran\n");
   }
+}
+
+// A log at the path that belongs to another user (as after a restore) keeps
+// its earlier text: it is moved aside to Component.log.foreign.1 with its
+// owner and mode, and the run's messages and the tool's output go to a log
+// made anew.
+TEST(HardenedLog, AnotherUsersLogIsMovedAsideWithItsText) {
+  Scenario s;
+  KeepOnFailure keep(s);
+  DemoMachine(s);
+  s.File("/var/zrn/Component.log", "earlier runs\n", 0644);
+  ASSERT_EQ(::chown(s.HostPath("/var/zrn/Component.log").c_str(), 4321, 4321), 0);
+  RunResult r = s.Run(kProgram, {});
+  ASSERT_TRUE(ExitedWith(r, 1));
+  EXPECT_EQ(r.out, kConsole);
+  EXPECT_EQ(s.Log(), kLog);
+  EXPECT_EQ(s.Read("/var/zrn/Component.log.foreign.1"), "earlier runs\n");
+  struct stat st;
+  ASSERT_EQ(::lstat(s.HostPath("/var/zrn/Component.log.foreign.1").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4321u);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  EXPECT_EQ(ModeAt(s, "/var/zrn/Component.log.foreign.2"), 0u);
 }
 
 // When the log's path cannot hold the log, every message is followed by the
@@ -153,28 +183,46 @@ TEST(HardenedLog, LogThatCannotBeMadeRunsNoTool) {
   }
 }
 
-// Under a caller's mask of 000 the directory and the log are still made
-// 0755 and 0644; a directory and log that an earlier run left writable by
+// The caller's mask is kept with the group's and others' write permission
+// added: under 000 the directory and the log are still made 0755 and 0644,
+// while a stricter mask such as 027 or 077 keeps the directory, the log, the
+// self-discovery file and what the flash tool writes as private as the
+// caller made them. A directory and log that an earlier run left writable by
 // everyone lose the write permission of the group and others.
 TEST(HardenedLog, MaskOfTheCallerLeavesNothingWritableByOthers) {
-  for (bool earlier : {false, true}) {
-    SCOPED_TRACE(earlier ? "left writable by an earlier run" : "made by this run");
+  const struct {
+    mode_t mask;
+    const char* what;
+    bool earlier;              // an earlier run left the directory and log writable by everyone
+    mode_t dir, log, created;  // the permissions the runs leave
+  } kCases[] = {
+      {000, "mask 000", false, 0755, 0644, 0644},
+      {000, "mask 000, left writable", true, 0755, 0644, 0644},
+      {002, "mask 002", false, 0755, 0644, 0644},
+      {027, "mask 027", false, 0750, 0640, 0640},
+      {077, "mask 077", false, 0700, 0600, 0600},
+      {077, "mask 077, left writable", true, 0755, 0644, 0600},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
     Scenario s;
     KeepOnFailure keep(s);
     DemoMachine(s);
-    std::string log = kLog;
-    if (earlier) {
+    if (c.earlier) {
       s.File("/var/zrn/Component.log", "earlier run\n", 0666);
       ASSERT_EQ(::chmod(s.HostPath("/var/zrn").c_str(), 0777), 0);
-      log = "earlier run\n" + kLog;
     }
     RunOptions options;
-    options.umask = 0;
-    RunResult r = s.Run(kProgram, {}, options);
+    options.umask = c.mask;
+    RunResult r = s.Run(kProgram, {"/d", "out.xml"}, options);
+    ASSERT_TRUE(ExitedWith(r, 3));
+    r = s.Run(kProgram, {}, options);
     ASSERT_TRUE(ExitedWith(r, 1));
-    EXPECT_EQ(ModeAt(s, "/var/zrn"), S_IFDIR | 0755);
-    EXPECT_EQ(ModeAt(s, "/var/zrn/Component.log"), S_IFREG | 0644);
-    EXPECT_EQ(s.Log(), log);
+    EXPECT_EQ(ModeAt(s, "/var/zrn"), S_IFDIR | c.dir);
+    EXPECT_EQ(ModeAt(s, "/var/zrn/Component.log"), S_IFREG | c.log);
+    EXPECT_EQ(PkgModeAt(s, "out.xml"), S_IFREG | c.created);
+    EXPECT_EQ(PkgModeAt(s, "tool-ran"), S_IFREG | c.created);
+    EXPECT_EQ(s.Log(), (c.earlier ? "earlier run\n" : "") + kRunStart + kXmlDone + kLog);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -547,6 +548,10 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
     }
     if (::chdir(pkg.c_str()) != 0) ChildFail(report, -1, errno);
     if (options.umask) ::umask(*options.umask);
+    if (options.address_space_bytes) {
+      const struct rlimit limit = {*options.address_space_bytes, *options.address_space_bytes};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) ChildFail(report, -5, errno);
+    }
     if (options.ignore_sigchld) ::signal(SIGCHLD, SIG_IGN);
     int gone[2];
     if (options.stdout_reader_gone) {
@@ -573,9 +578,10 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   const auto deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool reaped = false;
   int status = 0;
+  struct rusage usage {};
   while (streams[0].fd >= 0 || streams[1].fd >= 0 || !reaped) {
     if (!reaped) {
-      pid_t done = ::waitpid(pid, &status, WNOHANG);
+      pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
       if (done == pid) {
         reaped = true;
         // Whatever the program left running in its group would hold the
@@ -650,6 +656,9 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       case -4:
         what = "unshare the mount namespace";
         break;
+      case -5:
+        what = "limit the address space";
+        break;
       default:
         what = failure.step >= 0 && static_cast<size_t>(failure.step) < steps.size()
                    ? steps[failure.step].what
@@ -660,6 +669,7 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   }
   if (!stdout_file.empty()) result.out = ReadRegular(stdout_file).value_or("");
   if (result.timed_out) return result;
+  result.max_rss_kib = usage.ru_maxrss;
   if (WIFEXITED(status)) {
     result.exited = true;
     result.exit_code = WEXITSTATUS(status);

@@ -38,6 +38,7 @@
 #ifndef ZRN_TESTS_SIM_SCENARIO_H_
 #define ZRN_TESTS_SIM_SCENARIO_H_
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <optional>
@@ -55,6 +56,7 @@ struct RunResult {
   int signal = 0;           // the signal that ended it, when it did not exit
   bool timed_out = false;   // killed because it ran past its time limit
   int time_limit = 0;       // the limit of the run, in seconds
+  long max_rss_kib = 0;     // the most memory the program held at once, in KiB
   std::string setup_error;  // the machine could not be set up; nothing ran
 
   // True when the program ran and exited with `code`.
@@ -73,6 +75,9 @@ struct RunOptions {
   // leave it.
   std::optional<mode_t> umask;
   bool ignore_sigchld = false;
+  // When set, the program's address space is limited to this many bytes,
+  // so that memory runs out where a small machine's would.
+  std::optional<rlim_t> address_space_bytes;
   // When not empty, standard output goes to this file of the package
   // directory (made anew) instead of a pipe, so that the tools the program
   // runs can read what it has written so far; `out` is read back from it.
