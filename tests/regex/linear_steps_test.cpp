@@ -151,8 +151,9 @@ TYPED_TEST(LinearSteps, RandomlyEditedQueryLines) {
 
 // The lines that made the line pattern polynomial, at 64 KiB and 1 MiB: the
 // regular key set repeated after one edited set, or with one edited set in
-// the middle, and the four shapes that once took minutes; each alone matches nothing, and followed by
-// an adapter's keys matches with the groups the greedy repetitions give.
+// the middle, and the four shapes that once took minutes; each alone matches
+// nothing, and followed by an adapter's keys matches with the groups the
+// greedy repetitions give.
 TYPED_TEST(LinearSteps, HostileQueryLinesTakeLinearSteps) {
   using C = TypeParam;
   using I = PatternInternals<C>;
