@@ -11,19 +11,26 @@
 //                            serve operating-system detection, version
 //                            comparison and the vendor components
 //                            (compile+match).
-//   Shape/<shape>_<size>/<engine>  one whole-text match of a long query
-//                            line against the Emulex line pattern: the line
-//                            shapes that make a backtracking search
-//                            explode, at 1 KiB, 16 KiB, 64 KiB and 1 MiB
-//                            (the engine and PCRE2 only; PCRE2 keeps its
-//                            default match limit, and where it gives up
+//   Shape/<shape>_<size>/<engine>  one operation on a long line of a shape
+//                            that makes a backtracking search explode, at
+//                            1 KiB, 16 KiB, 64 KiB and 1 MiB: a whole-text
+//                            match of query lines against the Emulex line
+//                            pattern and of a run of digits against the
+//                            Brocade version pattern (wide), and a search
+//                            through every start of a text that holds no
+//                            match (the engine and PCRE2 only; PCRE2 keeps
+//                            its default match limit, and where it gives up
 //                            the run is marked with its error instead of a
-//                            time).
+//                            time; it decides the two searches at once, by
+//                            its check that the text holds a character every
+//                            match needs, where the engine tries every
+//                            start).
 // After the run a summary prints the engine's time over std::regex's and
 // over PCRE2's for each pair. A pattern the engine does not compile reports
 // an error state, and an input on which the engines disagree is named.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -56,28 +63,90 @@ const char kEmulexLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
 
-// A query line of one hostile shape: head, then unit repeated while the
-// line stays within size characters. None of them matches the line pattern.
+const char kKeySet[] = "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ";
+
+// A long line of one hostile shape: head, then unit repeated while the line
+// stays within size characters, with middle once halfway when it is set, or
+// with each unit edited at random (below). None of them holds a match of its
+// pattern: the operation fails after trying everything.
 struct LineShape {
   const char* name;
+  const char* pattern;
+  unsigned long flags;
+  bool wide;
+  bool search;  // a search through every start, or a whole-text match
   const char* head;
   const char* unit;
+  const char* middle;
+  bool edited;
+  // The longest line PCRE2 runs on, when it is not every size: where its
+  // time grows with the square of the length and no limit of its own stops
+  // it, a longer line takes minutes for one iteration.
+  size_t pcre2Longest = 0;
 };
 
 const LineShape kLineShapes[] = {
-    {"keys_without_boot_code", "", "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, "},
-    {"keys_with_empty_boot_code", "",
-     "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, "},
-    {"pci_id_repeated", "HBA=", "x, PCI ID=1, "},
-    {"commas_repeated", "HBA=", "a,"},
+    {"keys_without_boot_code", kEmulexLine, kDotAny, false, false, "", kKeySet, nullptr, false},
+    {"first_key_set_edited", kEmulexLine, kDotAny, false, false,
+     "HBA=a, PCI ID=i1, VID=1, SSID=1, SVID=1, Firmware=1, ", kKeySet, nullptr, false},
+    {"one_key_set_edited", kEmulexLine, kDotAny, false, false, "", kKeySet,
+     "HBA=a, PCI ID=1, VID=1, SSID=1I,SV D=1, SVID=1, Firmware=1, ", false},
+    {"key_sets_edited_at_random", kEmulexLine, kDotAny, false, false, "", kKeySet, nullptr, true},
+    {"keys_with_empty_boot_code", kEmulexLine, kDotAny, false, false, "",
+     "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, Boot Code=, ", nullptr, false},
+    {"pci_id_repeated", kEmulexLine, kDotAny, false, false, "HBA=", "x, PCI ID=1, ", nullptr,
+     false},
+    {"commas_repeated", kEmulexLine, kDotAny, false, false, "HBA=", "a,", nullptr, false},
+    {"digit_run", ".*(\\d+\\.\\d+\\.\\d+\\.\\d+).*", kDotAny, true, false, "", "7", nullptr, false,
+     64 << 10},
+    {"search_ab_for_ab_star_c", "[ab]*c", 0, false, true, "", "abbaabab", nullptr, false},
+    {"search_a_run_for_a_lazy_b", "a*?b", 0, false, true, "", "a", nullptr, false},
 };
 
 const size_t kLineSizes[] = {1 << 10, 16 << 10, 64 << 10, 1 << 20};
 
+// Each unit of an edited shape has a chance of 5 % of one to three random
+// characters inserted, deleted or replaced, from a seeded generator of our
+// own so that every run measures the same line.
+std::string EditedAtRandom(std::string unit, uint64_t* state) {
+  auto below = [state](uint32_t n) {
+    *state = *state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(*state >> 33) % n;
+  };
+  static const std::string alphabet = "HBA=PCI DVSFirmwaeBotC,.1ai ";
+  if (below(100) >= 5) return unit;
+  const uint32_t edits = 1 + below(3);
+  for (uint32_t e = 0; e < edits && !unit.empty(); ++e) {
+    const size_t at = below(static_cast<uint32_t>(unit.size()));
+    const char c = alphabet[below(static_cast<uint32_t>(alphabet.size()))];
+    switch (below(3)) {
+      case 0:
+        unit.insert(at, 1, c);
+        break;
+      case 1:
+        unit.erase(at, 1);
+        break;
+      default:
+        unit[at] = c;
+        break;
+    }
+  }
+  return unit;
+}
+
 std::string ShapedLine(const LineShape& shape, size_t size) {
   std::string line = shape.head;
-  const std::string unit = shape.unit;
-  while (line.size() + unit.size() <= size) line += unit;
+  bool middleDone = shape.middle == nullptr;
+  uint64_t random = 20261210;
+  for (;;) {
+    if (!middleDone && line.size() >= size / 2) {
+      line += shape.middle;
+      middleDone = true;
+    }
+    const std::string unit = shape.edited ? EditedAtRandom(shape.unit, &random) : shape.unit;
+    if (line.size() + unit.size() > size) break;
+    line += unit;
+  }
   return line;
 }
 
@@ -260,9 +329,9 @@ struct Pcre2<char> {
   }
   // PCRE2's result: the number of groups set, PCRE2_ERROR_NOMATCH, or the
   // error that made it give up.
-  static int match(const Code* code, const std::string& t, Data* d) {
+  static int match(const Code* code, const std::string& t, Data* d, bool search = false) {
     return pcre2_match_8(code, reinterpret_cast<PCRE2_SPTR8>(t.data()), t.size(), 0,
-                         PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr);
+                         search ? 0 : PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr);
   }
   static bool matches(const Code* code, const std::string& t, Data* d) {
     return match(code, t, d) >= 0;
@@ -292,9 +361,19 @@ struct Pcre2<wchar_t> {
   static Data* data(const Code* code) {
     return pcre2_match_data_create_from_pattern_32(code, nullptr);
   }
-  static bool matches(const Code* code, const std::wstring& t, Data* d) {
+  static int match(const Code* code, const std::wstring& t, Data* d, bool search = false) {
     return pcre2_match_32(code, reinterpret_cast<PCRE2_SPTR32>(t.data()), t.size(), 0,
-                          PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr) >= 0;
+                          search ? 0 : PCRE2_ANCHORED | PCRE2_ENDANCHORED, d, nullptr);
+  }
+  static bool matches(const Code* code, const std::wstring& t, Data* d) {
+    return match(code, t, d) >= 0;
+  }
+  static std::string error(int code) {
+    PCRE2_UCHAR32 message[256];
+    pcre2_get_error_message_32(code, message, sizeof(message) / sizeof(message[0]));
+    std::string out;
+    for (size_t i = 0; i < 256 && message[i] != 0; ++i) out += static_cast<char>(message[i]);
+    return out;
   }
   static void free(Code* code, Data* d) {
     pcre2_match_data_free_32(d);
@@ -356,19 +435,22 @@ void Pcre2OneShot(benchmark::State& state, const BenchCase& c) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(texts.size()));
 }
 
-// One query line of a hostile shape, whole-text, with PCRE2's default match
-// limit; a line on which it gives up is marked with its error.
-void Pcre2Shape(benchmark::State& state, const std::string& line) {
-  auto* code = Pcre2<char>::compile(kEmulexLine, Pcre2Options(kDotAny));
-  auto* d = Pcre2<char>::data(code);
-  const int first = Pcre2<char>::match(code, line, d);
-  if (first < 0 && first != PCRE2_ERROR_NOMATCH) {
-    state.SkipWithError(("PCRE2 gives up: " + Pcre2<char>::error(first)).c_str());
+// One line of a hostile shape, with PCRE2's default match limit; a line on
+// which it gives up is marked with its error.
+template <class C>
+void Pcre2Shape(benchmark::State& state, const LineShape& shape, const std::basic_string<C>& line) {
+  auto* code = Pcre2<C>::compile(Widen<C>(shape.pattern), Pcre2Options(shape.flags));
+  auto* d = Pcre2<C>::data(code);
+  const int first = Pcre2<C>::match(code, line, d, shape.search);
+  if (first >= 0) {
+    state.SkipWithError("PCRE2 finds a match in a line that holds none");
+  } else if (first != PCRE2_ERROR_NOMATCH) {
+    state.SkipWithError(("PCRE2 gives up: " + Pcre2<C>::error(first)).c_str());
   } else {
-    for (auto _ : state) benchmark::DoNotOptimize(Pcre2<char>::match(code, line, d));
+    for (auto _ : state) benchmark::DoNotOptimize(Pcre2<C>::match(code, line, d, shape.search));
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(line.size()));
   }
-  Pcre2<char>::free(code, d);
+  Pcre2<C>::free(code, d);
 }
 
 // Names every input on which the engine and PCRE2 disagree, so a ratio is
@@ -407,16 +489,31 @@ void RegisterCase(const BenchCase& c) {
 #endif
 }
 
-// The same line with the engine, as the Emulex component matches it.
-void EngineShape(benchmark::State& state, const std::string& line) {
-  std::unique_ptr<Pattern> p(Pattern::compile(kEmulexLine, kDotAny));
-  std::unique_ptr<Matcher> m(p->makeMatcher(line));
-  if (m->matches()) {
-    state.SkipWithError("the engine matches a line that holds no adapter");
+// The same line with the engine, with the pattern and flags the program
+// gives it.
+template <class C>
+void EngineShape(benchmark::State& state, const LineShape& shape,
+                 const std::basic_string<C>& line) {
+  std::unique_ptr<BasicPattern<C>> p(
+      BasicPattern<C>::compile(Widen<C>(shape.pattern), shape.flags));
+  std::unique_ptr<BasicMatcher<C>> m(p->makeMatcher(line));
+  auto run = [&] { return shape.search ? m->findFirst() : m->matches(); };
+  if (run()) {
+    state.SkipWithError("the engine finds a match in a line that holds none");
     return;
   }
-  for (auto _ : state) benchmark::DoNotOptimize(m->matches());
+  for (auto _ : state) benchmark::DoNotOptimize(run());
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(line.size()));
+}
+
+template <class C>
+void RegisterShape(const std::string& base, const LineShape& shape, const std::string& line) {
+  benchmark::RegisterBenchmark((base + "/zrn").c_str(), EngineShape<C>, shape, Widen<C>(line));
+#ifdef ZRN_BENCH_PCRE2
+  if (shape.pcre2Longest == 0 || line.size() <= shape.pcre2Longest) {
+    benchmark::RegisterBenchmark((base + "/pcre2").c_str(), Pcre2Shape<C>, shape, Widen<C>(line));
+  }
+#endif
 }
 
 void RegisterShapes() {
@@ -426,10 +523,11 @@ void RegisterShapes() {
                                (size < (1 << 20) ? std::to_string(size >> 10) + "KiB"
                                                  : std::to_string(size >> 20) + "MiB");
       const std::string line = ShapedLine(shape, size);
-      benchmark::RegisterBenchmark((base + "/zrn").c_str(), EngineShape, line);
-#ifdef ZRN_BENCH_PCRE2
-      benchmark::RegisterBenchmark((base + "/pcre2").c_str(), Pcre2Shape, line);
-#endif
+      if (shape.wide) {
+        RegisterShape<wchar_t>(base, shape, line);
+      } else {
+        RegisterShape<char>(base, shape, line);
+      }
     }
   }
 }
