@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "regex/pattern.h"
+#include "tests/regex/edited_lines.h"
 
 #ifdef ZRN_BENCH_PCRE2
 #define PCRE2_CODE_UNIT_WIDTH 0
@@ -63,12 +64,13 @@ const char kEmulexLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
 
-const char kKeySet[] = "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ";
+using zrn_edited_lines::kKeySet;
 
 // A long line of one hostile shape: head, then unit repeated while the line
 // stays within size characters, with middle once halfway when it is set, or
-// with each unit edited at random (below). None of them holds a match of its
-// pattern: the operation fails after trying everything.
+// with each unit edited at random as the engine's step tests edit them. None
+// of them holds a match of its pattern: the operation fails after trying
+// everything.
 struct LineShape {
   const char* name;
   const char* pattern;
@@ -105,45 +107,17 @@ const LineShape kLineShapes[] = {
 
 const size_t kLineSizes[] = {1 << 10, 16 << 10, 64 << 10, 1 << 20};
 
-// Each unit of an edited shape has a chance of 5 % of one to three random
-// characters inserted, deleted or replaced, from a seeded generator of our
-// own so that every run measures the same line.
-std::string EditedAtRandom(std::string unit, uint64_t* state) {
-  auto below = [state](uint32_t n) {
-    *state = *state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(*state >> 33) % n;
-  };
-  static const std::string alphabet = "HBA=PCI DVSFirmwaeBotC,.1ai ";
-  if (below(100) >= 5) return unit;
-  const uint32_t edits = 1 + below(3);
-  for (uint32_t e = 0; e < edits && !unit.empty(); ++e) {
-    const size_t at = below(static_cast<uint32_t>(unit.size()));
-    const char c = alphabet[below(static_cast<uint32_t>(alphabet.size()))];
-    switch (below(3)) {
-      case 0:
-        unit.insert(at, 1, c);
-        break;
-      case 1:
-        unit.erase(at, 1);
-        break;
-      default:
-        unit[at] = c;
-        break;
-    }
-  }
-  return unit;
-}
-
 std::string ShapedLine(const LineShape& shape, size_t size) {
   std::string line = shape.head;
   bool middleDone = shape.middle == nullptr;
-  uint64_t random = 20261210;
+  zrn_edited_lines::Lcg random(20261210);
   for (;;) {
     if (!middleDone && line.size() >= size / 2) {
       line += shape.middle;
       middleDone = true;
     }
-    const std::string unit = shape.edited ? EditedAtRandom(shape.unit, &random) : shape.unit;
+    const std::string unit =
+        shape.edited ? zrn_edited_lines::EditedAtRandom(shape.unit, &random) : shape.unit;
     if (line.size() + unit.size() > size) break;
     line += unit;
   }

@@ -37,18 +37,15 @@ BasicPattern<C>::BasicPattern(const String& text)
 template <class C>
 BasicPattern<C>::~BasicPattern() {
   delete matcher;
-  for (auto& entry : nodes) delete entry.first;
-  // The table's entries live in the arena, which goes as a whole: an empty
-  // table takes the place of the full one, so its destructor has no tree to
-  // walk. (The entries hold only pointers and flags; nothing is left owned.)
-  ::new (&nodes) std::pmr::map<Node*, bool>(arenaResource());
+  for (Node* node : nodes) delete node;
 }
 
 template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::registerNode(Node* node) {
-  // Nodes come from the arena in ascending addresses as a rule: the hint
-  // makes each entry a constant-time insertion then.
-  nodes.emplace_hint(nodes.end(), node, true);
+  // A quoted literal's node is entered as it is made and once more as the
+  // sequence's atom, right after.
+  if (!nodes.empty() && nodes.back() == node) return node;
+  nodes.push_back(node);
   return node;
 }
 

@@ -171,7 +171,10 @@ class BasicPattern : private zrn_regex_detail::PatternArena {
   // Most characters one class range may hold.
   static constexpr unsigned long kMaxRange = 0x10000;
 
-  std::pmr::map<Node*, bool> nodes;
+  // Every node of the graph, each once, in the order made; the pattern
+  // deletes them. A list, not a tree: entering a node is the one step of
+  // compiling that every node takes.
+  std::pmr::vector<Node*> nodes;
   MatcherType* matcher;
   Node* head;
   String pattern;

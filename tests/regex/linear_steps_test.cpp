@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "regex/pattern.h"
+#include "tests/regex/edited_lines.h"
 #include "tests/regex/pattern_internals.h"
 #include "tests/regex/regex_test_util.h"
 
@@ -26,22 +27,11 @@ TYPED_TEST_SUITE(LinearSteps, Widths, WidthNames);
 const char kEmulexLine[] =
     "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
     ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
-const char kKeySet[] = "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ";
 const char kAdapter[] =
     "HBA=z, PCI ID=f100, VID=10df, SSID=f1a0, SVID=10de, Firmware=2.01A10, Boot Code=5.12a2, x";
 
-// A small generator of our own, so the lines do not depend on the library.
-class Lcg {
- public:
-  explicit Lcg(uint64_t seed) : state(seed) {}
-  uint32_t below(uint32_t n) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(state >> 33) % n;
-  }
-
- private:
-  uint64_t state;
-};
+using zrn_edited_lines::kKeySet;
+using zrn_edited_lines::Lcg;
 
 // Everything one operation leaves: its result and every group's bounds.
 template <class C>
@@ -111,33 +101,13 @@ TYPED_TEST(LinearSteps, RandomlyEditedQueryLines) {
   PatternPtr<C> p = Compile<C>(kEmulexLine, BasicPattern<C>::DOT_ANY);
   ASSERT_NE(p, nullptr);
   ASSERT_TRUE(PatternInternals<C>::memoizable(p.get()));
-  const std::string alphabet = "HBA=PCI DVSFirmwaeBotC,.1ai ";
   Lcg random(20261210);
   int matched = 0;
   for (int line = 0; line < 300; ++line) {
     std::string text;
     const int sets = 20 + static_cast<int>(random.below(26));
     for (int k = 0; k < sets; ++k) {
-      std::string set = kKeySet;
-      if (random.below(100) < 5) {
-        const int edits = 1 + static_cast<int>(random.below(3));
-        for (int e = 0; e < edits && !set.empty(); ++e) {
-          const size_t at = random.below(static_cast<uint32_t>(set.size()));
-          const char c = alphabet[random.below(static_cast<uint32_t>(alphabet.size()))];
-          switch (random.below(3)) {
-            case 0:
-              set.insert(at, 1, c);
-              break;
-            case 1:
-              set.erase(at, 1);
-              break;
-            default:
-              set[at] = c;
-              break;
-          }
-        }
-      }
-      text += set;
+      text += zrn_edited_lines::EditedAtRandom(kKeySet, &random);
     }
     if (random.below(4) == 0) text += kAdapter;
     SCOPED_TRACE("line " + std::to_string(line) + " of " + std::to_string(text.size()));

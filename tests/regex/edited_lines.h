@@ -1,0 +1,55 @@
+// Query lines edited at random, shared by the engine's step tests and the
+// benchmark: a small seeded generator of our own, so that the lines are the
+// same on every machine and with every library, and the edit of one unit.
+#ifndef ZRN_TESTS_REGEX_EDITED_LINES_H_
+#define ZRN_TESTS_REGEX_EDITED_LINES_H_
+
+#include <cstdint>
+#include <string>
+
+namespace zrn_edited_lines {
+
+// The Emulex query line's keys with values the line pattern accepts, but no
+// "Boot Code=": repeated, it matches nothing.
+constexpr char kKeySet[] = "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ";
+
+class Lcg {
+ public:
+  explicit Lcg(uint64_t seed) : state(seed) {}
+  uint32_t below(uint32_t n) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(state >> 33) % n;
+  }
+
+ private:
+  uint64_t state;
+};
+
+// With a chance of 5 %, one to three characters of the line's own alphabet
+// inserted, deleted or replaced at random places; otherwise the unit as it
+// is.
+inline std::string EditedAtRandom(std::string unit, Lcg* random) {
+  static const char kAlphabet[] = "HBA=PCI DVSFirmwaeBotC,.1ai ";
+  if (random->below(100) >= 5) return unit;
+  const uint32_t edits = 1 + random->below(3);
+  for (uint32_t e = 0; e < edits && !unit.empty(); ++e) {
+    const size_t at = random->below(static_cast<uint32_t>(unit.size()));
+    const char c = kAlphabet[random->below(sizeof(kAlphabet) - 1)];
+    switch (random->below(3)) {
+      case 0:
+        unit.insert(at, 1, c);
+        break;
+      case 1:
+        unit.erase(at, 1);
+        break;
+      default:
+        unit[at] = c;
+        break;
+    }
+  }
+  return unit;
+}
+
+}  // namespace zrn_edited_lines
+
+#endif  // ZRN_TESTS_REGEX_EDITED_LINES_H_
