@@ -110,15 +110,16 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
   bool endsSubChain() const { return shape == Shape::kPassThrough && next == nullptr; }
   bool isCharacter() const { return shape == Shape::kChar; }
   bool isRepetition() const { return shape == Shape::kRepetition; }
+  bool isQuote() const { return shape == Shape::kQuote; }
 
  protected:
   // What a caller may do with this node without a nested call: step over it
   // (sub-start nodes, and accept nodes that have a successor, only pass the
   // position on) or, for a plain character node, test its character in
   // line; the other character and class shapes let a repetition test its
-  // atom in line, kAlternation marks the alternation node and kRepetition
-  // the repetitions of a single atom. Only the node
-  // classes named set a shape other than kOther.
+  // atom in line, kAlternation marks the alternation node, kRepetition
+  // the repetitions of a single atom and kQuote and kCIQuote the literals.
+  // Only the node classes named set a shape other than kOther.
   enum class Shape : unsigned char {
     kOther,
     kChar,
@@ -127,7 +128,9 @@ class BasicNFANode : public zrn_regex_detail::NodeDumpOperation<CharT> {
     kCIClass,
     kPassThrough,
     kAlternation,
-    kRepetition
+    kRepetition,
+    kQuote,
+    kCIQuote
   };
   explicit BasicNFANode(Shape s) : shape(s) {}
   const Shape shape = Shape::kOther;
@@ -252,7 +255,8 @@ class BasicNFAQuoteNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFAQuoteNode(const String& literal) : str(literal) {}
+  explicit BasicNFAQuoteNode(const String& literal)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kQuote), str(literal) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   String str;
@@ -265,7 +269,8 @@ class BasicNFACIQuoteNode : public BasicNFANode<CharT> {
  public:
   using typename BasicNFANode<CharT>::String;
   using typename BasicNFANode<CharT>::Matcher;
-  explicit BasicNFACIQuoteNode(const String& literal) : str(literal) {}
+  explicit BasicNFACIQuoteNode(const String& literal)
+      : BasicNFANode<CharT>(BasicNFANode<CharT>::Shape::kCIQuote), str(literal) {}
   int match(const String& text, Matcher& matcher, int pos) const override;
   void dump(int indent) const;
   String str;

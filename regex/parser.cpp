@@ -77,7 +77,12 @@ void BasicPattern<C>::prepareGuards() {
     }
     greedy->guardDepth = throughGroup ? MatcherType::kCallGap : 0;
     if (node->isCharacter()) {
-      greedy->guardChar = static_cast<BasicNFACharNode<C>*>(node);
+      greedy->guardChar = &static_cast<BasicNFACharNode<C>*>(node)->ch;
+    } else if (node->isQuote()) {
+      // A literal fails at once where its first character is not in the
+      // text; an empty one holds everywhere.
+      const String& literal = static_cast<BasicNFAQuoteNode<C>*>(node)->str;
+      if (!literal.empty()) greedy->guardChar = literal.data();
     } else if (node->isRepetition()) {
       auto* first = static_cast<BasicNFAQuantifierNode<C>*>(node);
       if (first->min > 0 && first->oneCharacter()) greedy->guardAtom = first;

@@ -39,14 +39,19 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
     case Shape::kCIClass:
       atom = Atom::kCIClass;
       break;
+    case Shape::kQuote: {
+      auto* quote = static_cast<const BasicNFAQuoteNode<C>*>(inner);
+      if (quote->str.size() == 1) atom = Atom::kQuote;
+      longLiteral = quote->str.size() > 1;
+      break;
+    }
+    case Shape::kCIQuote: {
+      auto* ciQuote = static_cast<const BasicNFACIQuoteNode<C>*>(inner);
+      if (ciQuote->str.size() == 1) atom = Atom::kCIQuote;
+      longLiteral = ciQuote->str.size() > 1;
+      break;
+    }
     default:
-      if (auto* quote = dynamic_cast<const BasicNFAQuoteNode<C>*>(inner)) {
-        if (quote->str.size() == 1) atom = Atom::kQuote;
-        longLiteral = quote->str.size() > 1;
-      } else if (auto* ciQuote = dynamic_cast<const BasicNFACIQuoteNode<C>*>(inner)) {
-        if (ciQuote->str.size() == 1) atom = Atom::kCIQuote;
-        longLiteral = ciQuote->str.size() > 1;
-      }
       break;
   }
 }
@@ -232,9 +237,9 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   } else if (top == pos) {
     return this->callNext(text, m, pos);
   }
-  const BasicNFACharNode<C>* const charGuard = guardChar;
+  const C* const charGuard = guardChar;
   const BasicNFAQuantifierNode<C>* const atomGuard = guardAtom;
-  const C wanted = charGuard != nullptr ? charGuard->ch : C();
+  const C wanted = charGuard != nullptr ? *charGuard : C();
   const int len = static_cast<int>(text.size());
   const int slot = this->targetSlot;
   // How deep this frame lies: the calls it makes lie at most kCallGap
@@ -243,6 +248,14 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   // Positions passed over without a call count as steps too.
   long passed = 0;
   for (int at = top;;) {
+    if (charGuard != nullptr && (slot < 0 || !m.memoOn)) {
+      // With nothing to record, the positions that do not hold the
+      // character are passed over in one tight scan.
+      const int from = at;
+      while (at >= pos && (at >= len || text[at] != wanted)) at -= width;
+      passed += (from - at) / width;
+      if (at < pos) break;
+    }
     const bool tried = charGuard != nullptr   ? at < len && text[at] == wanted
                        : atomGuard != nullptr ? at < len && atomGuard->holdsAt(text, at)
                                               : true;

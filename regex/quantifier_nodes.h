@@ -84,13 +84,14 @@ class BasicNFAGreedyQuantifierNode : public BasicNFAQuantifierNode<CharT> {
 
   // A test of the character at a position that the rest of the pattern
   // after this repetition must pass there, set by the parser: the plain
-  // character or the mandatory one-character repetition that comes first
-  // (through nodes that only pass the position on and group heads, which
-  // put back what they set when the rest fails). Positions that fail it
-  // are passed over without a call. guardDepth is the stack a call that
-  // fails there would have used below its own frame: none when the node
-  // called is the character itself, else a group head's frame or more.
-  const BasicNFACharNode<CharT>* guardChar = nullptr;
+  // character, the first character of the plain literal, or the mandatory
+  // one-character repetition that comes first (through nodes that only pass
+  // the position on and group heads, which put back what they set when the
+  // rest fails). Positions that fail it are passed over without a call.
+  // guardDepth is the stack a call that fails there would have used below
+  // its own frame: none when the node called is the character or the
+  // literal itself, else a group head's frame or more.
+  const CharT* guardChar = nullptr;
   const BasicNFAQuantifierNode<CharT>* guardAtom = nullptr;
   long guardDepth = 0;
 };
