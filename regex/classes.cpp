@@ -284,7 +284,8 @@ typename BasicPattern<C>::Node* BasicPattern<C>::parseQuote() {
   Node* node = (flags & IGNORE_CASE) != 0
                    ? static_cast<Node*>(new (arenaResource()) BasicNFACIQuoteNode<C>(literal))
                    : static_cast<Node*>(new (arenaResource()) BasicNFAQuoteNode<C>(literal));
-  return registerNode(node);
+  // Registered by the sequence, as its other atoms are.
+  return node;
 }
 
 template <class C>

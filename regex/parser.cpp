@@ -495,7 +495,6 @@ typename BasicPattern<C>::SequenceEnd BasicPattern<C>::parseSequence(bool inGrou
         break;
     }
     if (atom != nullptr) {
-      // parseQuote registers its node itself; registerNode enters it once.
       registerNode(atom);
       Node* q = parseQuantifier(atom);
       (*tail)->next = q;

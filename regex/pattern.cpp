@@ -42,9 +42,6 @@ BasicPattern<C>::~BasicPattern() {
 
 template <class C>
 typename BasicPattern<C>::Node* BasicPattern<C>::registerNode(Node* node) {
-  // A quoted literal's node is entered as it is made and once more as the
-  // sequence's atom, right after.
-  if (!nodes.empty() && nodes.back() == node) return node;
   nodes.push_back(node);
   return node;
 }

@@ -39,16 +39,13 @@ BasicNFAQuantifierNode<C>::BasicNFAQuantifierNode(BasicPattern<C>* pattern,
     case Shape::kCIClass:
       atom = Atom::kCIClass;
       break;
-    case Shape::kQuote: {
-      auto* quote = static_cast<const BasicNFAQuoteNode<C>*>(inner);
-      if (quote->str.size() == 1) atom = Atom::kQuote;
-      longLiteral = quote->str.size() > 1;
-      break;
-    }
+    case Shape::kQuote:
     case Shape::kCIQuote: {
-      auto* ciQuote = static_cast<const BasicNFACIQuoteNode<C>*>(inner);
-      if (ciQuote->str.size() == 1) atom = Atom::kCIQuote;
-      longLiteral = ciQuote->str.size() > 1;
+      const bool plain = this->shapeOf(inner) == Shape::kQuote;
+      const size_t length = plain ? static_cast<const BasicNFAQuoteNode<C>*>(inner)->str.size()
+                                  : static_cast<const BasicNFACIQuoteNode<C>*>(inner)->str.size();
+      if (length == 1) atom = plain ? Atom::kQuote : Atom::kCIQuote;
+      longLiteral = length > 1;
       break;
     }
     default:
@@ -248,6 +245,7 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
   // Positions passed over without a call count as steps too.
   long passed = 0;
   for (int at = top;;) {
+    bool tried;
     if (charGuard != nullptr && (slot < 0 || !m.memoOn)) {
       // With nothing to record, the positions that do not hold the
       // character are passed over in one tight scan.
@@ -255,10 +253,12 @@ int BasicNFAGreedyQuantifierNode<C>::matchGreedy(const String& text, Matcher& m,
       while (at >= pos && (at >= len || text[at] != wanted)) at -= width;
       passed += (from - at) / width;
       if (at < pos) break;
+      tried = true;
+    } else {
+      tried = charGuard != nullptr   ? at < len && text[at] == wanted
+              : atomGuard != nullptr ? at < len && atomGuard->holdsAt(text, at)
+                                     : true;
     }
-    const bool tried = charGuard != nullptr   ? at < len && text[at] == wanted
-                       : atomGuard != nullptr ? at < len && atomGuard->holdsAt(text, at)
-                                              : true;
     if (tried) {
       if (passed != 0) {
         m.addSteps(passed);
