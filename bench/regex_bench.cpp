@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "regex/pattern.h"
-#include "tests/regex/edited_lines.h"
+#include "tests/regex/query_lines.h"
 
 #ifdef ZRN_BENCH_PCRE2
 #define PCRE2_CODE_UNIT_WIDTH 0
@@ -60,11 +60,9 @@ struct BenchCase {
 const unsigned long kDotAny = Pattern::DOT_ANY;
 const unsigned long kLineAnchors = Pattern::LINE_ANCHORS;
 
-const char kEmulexLine[] =
-    "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
-    ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
+using zrn_query_lines::kEmulexLine;
 
-using zrn_edited_lines::kKeySet;
+using zrn_query_lines::kKeySet;
 
 // A long line of one hostile shape: head, then unit repeated while the line
 // stays within size characters, with middle once halfway when it is set, or
@@ -110,14 +108,14 @@ const size_t kLineSizes[] = {1 << 10, 16 << 10, 64 << 10, 1 << 20};
 std::string ShapedLine(const LineShape& shape, size_t size) {
   std::string line = shape.head;
   bool middleDone = shape.middle == nullptr;
-  zrn_edited_lines::Lcg random(20261210);
+  zrn_query_lines::Lcg random(20261210);
   for (;;) {
     if (!middleDone && line.size() >= size / 2) {
       line += shape.middle;
       middleDone = true;
     }
     const std::string unit =
-        shape.edited ? zrn_edited_lines::EditedAtRandom(shape.unit, &random) : shape.unit;
+        shape.edited ? zrn_query_lines::EditedAtRandom(shape.unit, &random) : shape.unit;
     if (line.size() + unit.size() > size) break;
     line += unit;
   }

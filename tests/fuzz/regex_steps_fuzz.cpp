@@ -48,6 +48,7 @@
 #include "regex/pattern.h"
 #include "tests/fuzz/regex_input.h"
 #include "tests/regex/pattern_internals.h"
+#include "tests/regex/query_lines.h"
 
 namespace {
 
@@ -66,9 +67,7 @@ constexpr long kMaxChainSteps = 1L << 21;
 // step also sets up sets over the rest of the text.
 constexpr size_t kMaxChainMatches = 256;
 
-const char kEmulexLine[] =
-    "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
-    ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
+using zrn_query_lines::kEmulexLine;
 const wchar_t kBrocadeVersion[] = L".*(\\d+\\.\\d+\\.\\d+\\.\\d+).*";
 const char* const kReleaseRules[] = {
     "Red Hat Enterprise Linux.*release 4.*", "Red Hat Enterprise Linux.*release 5.*",

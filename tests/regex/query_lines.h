@@ -1,17 +1,37 @@
-// Query lines edited at random, shared by the engine's step tests and the
-// benchmark: a small seeded generator of our own, so that the lines are the
-// same on every machine and with every library, and the edit of one unit.
-#ifndef ZRN_TESTS_REGEX_EDITED_LINES_H_
-#define ZRN_TESTS_REGEX_EDITED_LINES_H_
+// The Emulex component's query-line pattern and the lines the engine's
+// tests, fuzz targets and benchmark run it on: the keys of one adapter, an
+// adapter's whole line, and key sets edited at random by a small seeded
+// generator of our own, so that the lines are the same on every machine
+// and with every library.
+#ifndef ZRN_TESTS_REGEX_QUERY_LINES_H_
+#define ZRN_TESTS_REGEX_QUERY_LINES_H_
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-namespace zrn_edited_lines {
+namespace zrn_query_lines {
+
+// The pattern, compiled with DOT_ANY as the component does.
+constexpr char kEmulexLine[] =
+    "HBA=(.+),.*PCI ID=(\\w{1,4}),.*VID=(\\w{1,4}),.*SSID=(\\w{1,4}),.*SVID=(\\w{1,4}),"
+    ".*Firmware=(.+),.*Boot Code=([\\w\\.]+).*";
 
 // The Emulex query line's keys with values the line pattern accepts, but no
 // "Boot Code=": repeated, it matches nothing.
 constexpr char kKeySet[] = "HBA=a, PCI ID=1, VID=1, SSID=1, SVID=1, Firmware=1, ";
+
+// An adapter's keys: any line the pattern fails on matches once these
+// follow it.
+constexpr char kAdapter[] =
+    "HBA=z, PCI ID=f100, VID=10df, SSID=f1a0, SVID=10de, Firmware=2.01A10, Boot Code=5.12a2, x";
+
+// The seven groups of line + kAdapter, for a line that starts with "HBA="
+// and holds no "Boot Code=": the first ".+" runs up to the adapter's own
+// first comma, the rest are the adapter's values.
+inline std::vector<std::string> AdapterGroups(const std::string& line) {
+  return {line.substr(4) + "HBA=z", "f100", "10df", "f1a0", "10de", "2.01A10", "5.12a2"};
+}
 
 class Lcg {
  public:
@@ -50,6 +70,6 @@ inline std::string EditedAtRandom(std::string unit, Lcg* random) {
   return unit;
 }
 
-}  // namespace zrn_edited_lines
+}  // namespace zrn_query_lines
 
-#endif  // ZRN_TESTS_REGEX_EDITED_LINES_H_
+#endif  // ZRN_TESTS_REGEX_QUERY_LINES_H_
