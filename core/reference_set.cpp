@@ -1,8 +1,6 @@
 #include "core/reference_set.h"
 
-#include <libxml/SAX2.h>
 #include <libxml/entities.h>
-#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
@@ -12,13 +10,15 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "core/attribute_marks.h"
 #include "core/records.h"
 #include "core/regular_file.h"
 #include "core/text.h"
 #include "core/xml_library.h"
+#include "core/xml_trial.h"
 
 namespace {
 
@@ -178,143 +178,22 @@ bool Walk(xmlDoc* doc, Contents* contents) {
   return true;
 }
 
-// The library checks the attributes of one start tag, the ones written in it
-// and the defaults the DOCTYPE declares for the element, each against all
-// the others: a single tag of some 100,000 attributes (a 1 MB file) keeps it
-// busy for minutes, and 50,000 declared defaults cost a second for every
-// element they apply to. Every attribute written in a tag comes with an
-// "=", and one that an entity's text builds is written in the DOCTYPE with
-// an "=" or a character reference ("&#61;"): AttributeMarks counts these
-// marks where they can make attributes, at most kMaxAttributeMarks in one
-// tag, or between two "<" in the DOCTYPE. Each attribute definition of an
-// ATTLIST declaration, including those that parameter entities bring in, is
-// counted as the library reports it, at most kMaxAttributeDeclarations. Real
-// files carry one attribute per element and no declarations at all; past
-// either bound the document is refused like one that is not well formed,
-// which keeps the library's work within a few seconds for any file of
-// kMaxReferenceFileBytes.
-constexpr size_t kMaxAttributeMarks = 1024;
-constexpr size_t kMaxAttributeDeclarations = 64;
-
-// What the library says about a document while it is read is held back
-// until it is known whether a bound refused the document: the library's
-// messages about one that a bound cut short are about the text cut short
-// ("Start tag expected" for a file that is fine), so a refused document
-// leaves nothing on standard error. Otherwise what was held is written out
-// as the library would have written it. A real file's messages come to a
-// few hundred bytes; past kHeldMessageBytes they are written out as they
-// come, and a refusal drops only what follows.
-constexpr size_t kHeldMessageBytes = 64 << 10;
-
-class HeldMessages {
- public:
-  // The library's messages, formatted as ever, go to a stream of ours; when
-  // none can be made, they go to standard error as they come.
-  HeldMessages()
-      : function_(xmlGenericError),
-        context_(xmlGenericErrorContext),
-        stream_(fopencookie(this, "w", {nullptr, Write, nullptr, nullptr})) {
-    if (stream_ == nullptr) return;
-    std::setvbuf(stream_, nullptr, _IONBF, 0);
-    xmlSetGenericErrorFunc(stream_, nullptr);
-  }
-  // Writes out what is held, unless dropped, and gives the library its
-  // message destination back.
-  ~HeldMessages() {
-    if (stream_ == nullptr) return;
-    xmlSetGenericErrorFunc(context_, function_);
-    std::fclose(stream_);
-    if (!dropped_) std::fwrite(held_, 1, size_, stderr);
-  }
-  HeldMessages(const HeldMessages&) = delete;
-  HeldMessages& operator=(const HeldMessages&) = delete;
-
-  // A bound refused the document: nothing held or to come is shown.
-  void Drop() { dropped_ = true; }
-
- private:
-  static ssize_t Write(void* cookie, const char* bytes, size_t count) {
-    auto* self = static_cast<HeldMessages*>(cookie);
-    if (self->dropped_) return static_cast<ssize_t>(count);
-    if (!self->passing_ && count <= sizeof self->held_ - self->size_) {
-      std::memcpy(self->held_ + self->size_, bytes, count);
-      self->size_ += count;
-      return static_cast<ssize_t>(count);
-    }
-    if (!self->passing_) {
-      std::fwrite(self->held_, 1, self->size_, stderr);
-      self->size_ = 0;
-      self->passing_ = true;
-    }
-    std::fwrite(bytes, 1, count, stderr);
-    return static_cast<ssize_t>(count);
-  }
-
-  xmlGenericErrorFunc function_;
-  void* context_;
-  FILE* stream_;
-  bool dropped_ = false;
-  bool passing_ = false;
-  size_t size_ = 0;
-  char held_[kHeldMessageBytes];
-};
-
-// Hands the library the file's bytes. A file longer than
-// kMaxReferenceFileBytes, or a tag with more than kMaxAttributeMarks
-// attributes, makes the read fail. The library takes a failed read for the
-// end of the file, so a document whose read failed is refused here; so is
-// one whose ATTLIST declarations were stopped.
-struct FileInput {
-  RegularFile& file;
+// Hands the library the document's bytes from the one copy read, as many as
+// it asks for at a time, as a file would: the library sees the same input,
+// in the same pieces, as when it read the file itself.
+struct MemoryInput {
+  const char* next;
   size_t left;
-  HeldMessages& messages;
-  bool failed = false;
-  AttributeMarks marks{kMaxAttributeMarks};
-  size_t declarations = 0;  // attribute definitions met so far
 };
-
-// A bound refuses the document.
-void Refuse(FileInput* input) {
-  input->failed = true;
-  input->messages.Drop();
-}
 
 int ReadInput(void* context, char* buffer, int size) {
-  auto* input = static_cast<FileInput*>(context);
+  auto* input = static_cast<MemoryInput*>(context);
   if (size <= 0) return 0;
-  if (input->left == 0) {
-    // One byte more tells a file that ends at the bound from a longer one.
-    char extra;
-    if (input->file.Read(&extra, 1) == 0) return 0;
-    Refuse(input);
-    return -1;
-  }
-  const long n = input->file.Read(buffer, std::min(static_cast<size_t>(size), input->left));
-  if (n < 0) {
-    input->failed = true;
-    return -1;
-  }
-  input->left -= static_cast<size_t>(n);
-  if (!input->marks.Feed(buffer, static_cast<size_t>(n))) {
-    Refuse(input);
-    return -1;
-  }
+  const size_t n = std::min(static_cast<size_t>(size), input->left);
+  std::memcpy(buffer, input->next, n);
+  input->next += n;
+  input->left -= n;
   return static_cast<int>(n);
-}
-
-// The library's own handling of one attribute definition, counted; past
-// kMaxAttributeDeclarations the parse is stopped and the document refused.
-void CountAttributeDeclaration(void* context, const xmlChar* element, const xmlChar* name, int type,
-                               int def, const xmlChar* default_value, xmlEnumeration* values) {
-  auto* parser = static_cast<xmlParserCtxt*>(context);
-  auto* input = static_cast<FileInput*>(parser->_private);
-  if (++input->declarations > kMaxAttributeDeclarations) {
-    Refuse(input);
-    xmlFreeEnumeration(values);
-    xmlStopParser(parser);
-    return;
-  }
-  xmlSAX2AttributeDecl(context, element, name, type, def, default_value, values);
 }
 
 struct DocFree {
@@ -325,17 +204,14 @@ struct ParserFree {
   void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
 };
 
-// Parses the file as xmlReadIO does, with the library's usual tree-building
-// handlers except that attribute definitions are counted; null when the
-// document is not well formed or was refused.
-xmlDoc* Parse(FileInput* input) {
-  xmlSAXHandler handlers;
-  xmlSAXVersion(&handlers, 2);
-  handlers.attributeDecl = CountAttributeDeclaration;
+// Parses the bytes with the library's usual tree-building handlers; null
+// when the document is not well formed. The trial and the program's own
+// parse both come through here, so they parse alike.
+xmlDoc* Parse(const std::string& bytes) {
+  MemoryInput input{bytes.data(), bytes.size()};
   std::unique_ptr<xmlParserCtxt, ParserFree> parser(
-      xmlCreateIOParserCtxt(&handlers, nullptr, ReadInput, nullptr, input, XML_CHAR_ENCODING_NONE));
+      xmlCreateIOParserCtxt(nullptr, nullptr, ReadInput, nullptr, &input, XML_CHAR_ENCODING_NONE));
   if (!parser) return nullptr;
-  parser->_private = input;
   xmlCtxtUseOptions(parser.get(), kParseOptions);
   // Diagnostics name the file as the library's own reader would.
   if (parser->input != nullptr && parser->input->filename == nullptr) {
@@ -345,20 +221,48 @@ xmlDoc* Parse(FileInput* input) {
   xmlParseDocument(parser.get());
   std::unique_ptr<xmlDoc, DocFree> doc(parser->myDoc);
   parser->myDoc = nullptr;
-  if (!parser->wellFormed || input->failed) return nullptr;
+  if (!parser->wellFormed) return nullptr;
   return doc.release();
 }
 
-bool Read(RegularFile& file, Contents* contents) {
+// One line on standard error says which bound refused the file.
+void SayRefused(const std::string& why) {
+  std::fprintf(stderr, "%s: refused: %s\n", kReferenceFile, why.c_str());
+}
+
+std::string RefusalText(XmlTrialOutcome outcome) {
+  switch (outcome) {
+    case XmlTrialOutcome::kTimeBound:
+      return "parsing it takes more than " + std::to_string(kReferenceTrialBounds.cpu_seconds) +
+             " s of processor time";
+    case XmlTrialOutcome::kMemoryBound:
+      return "parsing it takes more than " +
+             std::to_string(kReferenceTrialBounds.library_bytes >> 20) + " MiB of memory";
+    case XmlTrialOutcome::kAbnormalEnd:
+      return "the trial parse ended abnormally";
+    case XmlTrialOutcome::kNotStarted:
+    case XmlTrialOutcome::kFinished:
+      break;
+  }
+  return "no process could be made for the trial parse";
+}
+
+bool Read(const std::string& bytes, Contents* contents) {
+  // The library's time and memory on this document are measured first, in a
+  // trial: only a document that it parses within the bounds is parsed here,
+  // where nothing bounds it.
+  const XmlTrialOutcome trial = TrialParseReference(bytes, kReferenceTrialBounds);
+  if (trial != XmlTrialOutcome::kFinished) {
+    SayRefused(RefusalText(trial));
+    return false;
+  }
   XmlLibraryScope library;
-  HeldMessages messages;
-  FileInput input{file, kMaxReferenceFileBytes, messages};
   // Declared after the scope, so the document is freed before the library
   // state on every return.
-  std::unique_ptr<xmlDoc, DocFree> doc(Parse(&input));
-  if (!doc || input.failed) return false;
+  std::unique_ptr<xmlDoc, DocFree> doc(Parse(bytes));
+  if (!doc) return false;
   if (Walk(doc.get(), contents)) return true;
-  messages.Drop();
+  SayRefused("its values come to more than " + std::to_string(kMaxValueBytes >> 20) + " MiB");
   return false;
 }
 
@@ -369,22 +273,37 @@ std::wstring GetAttributeValue(xmlNode* element, const char* name) {
   return ReadAttribute(element, name, budget);
 }
 
+XmlTrialOutcome TrialParseReference(const std::string& bytes, const XmlTrialBounds& bounds) {
+  return RunXmlTrial(
+      [&bytes] {
+        XmlLibraryScope library;
+        std::unique_ptr<xmlDoc, DocFree> doc(Parse(bytes));
+      },
+      bounds);
+}
+
 bool ReferenceSet::Load() {
   // Only a regular file is read: a FIFO or a device at the path would block
-  // or never end, and counts as a missing file.
-  RegularFile file(kReferenceFile);
-  if (!file.is_open()) return false;
+  // or never end, and counts as a missing file. One byte past the bound
+  // tells a file that ends at it from a longer one.
   try {
+    const std::optional<std::string> bytes =
+        ReadFileStart(kReferenceFile, kMaxReferenceFileBytes + 1);
+    if (!bytes) return false;
+    if (bytes->size() > kMaxReferenceFileBytes) {
+      SayRefused("larger than " + std::to_string(kMaxReferenceFileBytes >> 20) + " MiB");
+      return false;
+    }
     Contents contents{discovery_app_path, installer_app_path, {}};
-    if (!Read(file, &contents)) return false;
+    if (!Read(*bytes, &contents)) return false;
     devices.insert(devices.end(), std::make_move_iterator(contents.devices.begin()),
                    std::make_move_iterator(contents.devices.end()));
     discovery_app_path = std::move(contents.discovery_app_path);
     installer_app_path = std::move(contents.installer_app_path);
     return true;
   } catch (const std::bad_alloc&) {
-    // Memory ran out while the values were copied: the file is refused like
-    // one that cannot be read, instead of ending the program.
+    // Memory ran out while the file or the values were copied: the file is
+    // refused like one that cannot be read, instead of ending the program.
     return false;
   }
 }

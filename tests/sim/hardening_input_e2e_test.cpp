@@ -106,13 +106,14 @@ class HostileInput : public ScenarioTest {
 };
 
 // The values expand past the bound: the document is refused like one that
-// is not well formed, before any adapter is touched.
+// is not well formed, before any adapter is touched, and standard error
+// names the bound.
 TEST_F(HostileInput, ValuesThatExpandPastTheBoundFailTheLoad) {
   s.Pkg("reference.xml", EntityDocument());
   RunResult r = Run({});
   ASSERT_TRUE(ExitedWith(r, 7));
   EXPECT_EQ(r.out, kLoadFailed);
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, "reference.xml: refused: its values come to more than 16 MiB\n");
   EXPECT_EQ(s.Log(), kLoadFailed);
 }
 
