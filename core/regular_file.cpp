@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "hba/regular_file_open.h"
@@ -23,14 +24,15 @@ long RegularFile::Read(char* buffer, size_t size) {
 std::optional<std::string> ReadFileStart(const char* path, size_t limit) {
   RegularFile file(path);
   if (!file.is_open()) return std::nullopt;
-  std::string text(limit, '\0');
-  size_t done = 0;
-  while (done < limit) {
-    const long n = file.Read(&text[done], limit - done);
+  // Read a piece at a time: the limit is far above what such files hold, and
+  // a buffer of its size would be touched for nothing.
+  std::string text;
+  char piece[64 << 10];
+  while (text.size() < limit) {
+    const long n = file.Read(piece, std::min(sizeof piece, limit - text.size()));
     if (n < 0) return std::nullopt;
     if (n == 0) break;
-    done += static_cast<size_t>(n);
+    text.append(piece, static_cast<size_t>(n));
   }
-  text.resize(done);
   return text;
 }
