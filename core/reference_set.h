@@ -43,10 +43,9 @@ constexpr size_t kMaxValueBytes = 16 << 20;
 
 // The bounds of the trial parse. A package's file of a few kilobytes parses
 // in a millisecond; the largest file read, 4 MiB of devices, in under half a
-// second with about 60 MB allocated by the library, and no file of that
-// size that the library reads in linear time comes near 256 MB (a node
-// every few bytes). Past two seconds or 512 MiB the library has met markup
-// whose cost grows faster than the document.
+// second with about 60 MB allocated by the library; a file of that size
+// holding a node every few bytes, about 200 MB. Past two seconds or 512 MiB
+// the library has met markup whose cost grows faster than the document.
 constexpr XmlTrialBounds kReferenceTrialBounds{2, size_t{512} << 20};
 
 // Parses `bytes` exactly as Load parses reference.xml, in a trial under
