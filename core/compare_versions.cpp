@@ -37,11 +37,10 @@ int CompareDigits(const std::wstring& a, const std::wstring& b) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-// One pair of tokens: by value when both are numeric, otherwise wcscmp's
-// result as it is.
+// One pair of tokens: by value when both are numeric, otherwise as text.
 int CompareTokenPair(const std::wstring& a, const std::wstring& b) {
   if (IsNumeric(a) && IsNumeric(b)) return CompareDigits(a, b);
-  return std::wcscmp(a.c_str(), b.c_str());
+  return CompareText(a.c_str(), b.c_str());
 }
 
 // The tokens of a text one at a time, as CTokenizer splits it (a trailing
@@ -67,6 +66,14 @@ class TokenCursor {
 };
 
 }  // namespace
+
+// The C library's optimised wcscmp returns -1 or 1 for most placements of
+// the two strings and other values (-4, 3, ...) for some, most often near a
+// page end: only its sign is the order.
+int CompareText(const wchar_t* a, const wchar_t* b) {
+  const int order = std::wcscmp(a, b);
+  return (order > 0) - (order < 0);
+}
 
 int CompareTokens(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
   for (size_t i = 0;; ++i) {
