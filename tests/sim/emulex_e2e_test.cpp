@@ -208,6 +208,22 @@ TEST_F(Emulex, AdapterLinesPastTheBoundAreLeftOut) {
   }
 }
 
+// A kit that lists one adapter 300 times, with a packaged boot code whose
+// order against the installed one comes from a text token ("12a2" against
+// "12"): all 300 devices plan the same, wherever each line's strings lie.
+TEST_F(Emulex, TextVersionsPlanTheSameForEveryLine) {
+  std::string reference = kReference;
+  reference.replace(reference.find("<bios value=\"5.12.2\"/>"), 22, "<bios value=\"5.12a2\"/>");
+  s.Pkg("reference.xml", reference);
+  std::string query;
+  for (int i = 0; i < 300; ++i) query += kBehind;
+  XmlDevice device = kBehindDevice;
+  device.items[1] = {"Boot BIOS ROM", "5.12a2", "5.12.2", "upgrade", "300", ""};
+  const RunResult r = RunKit(s, query, "0", {"/d", "out.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(s.ReadPkg("out.xml"), DiscoveryDocument("", std::vector<XmlDevice>(300, device)));
+}
+
 TEST_F(Emulex, FlashRunsTheScriptOnceAndMapsItsCode) {
   const struct {
     std::string code;
