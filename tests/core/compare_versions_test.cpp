@@ -13,11 +13,24 @@
 #include <string>
 #include <vector>
 
+#include "core/split_cursor.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
 namespace {
 
+// The pieces a SplitCursor gives, one at a time, into one string.
+template <class String>
+std::vector<String> Walk(const String& text, typename String::value_type delimiter) {
+  std::vector<String> pieces;
+  SplitCursor<String> cursor(text, delimiter);
+  String piece;
+  while (cursor.Next(&piece)) pieces.push_back(piece);
+  return pieces;
+}
+
+// CTokenizer's list; SplitCursor gives the same pieces, wide at "." as
+// versions are walked and narrow at "\n" as the Emulex query's lines are.
 TEST(TokenizerTest, EmptyTokensStayButNotAfterATrailingDelimiter) {
   const struct {
     std::wstring text;
@@ -25,10 +38,20 @@ TEST(TokenizerTest, EmptyTokensStayButNotAfterATrailingDelimiter) {
   } kCases[] = {
       {L"", {}},       {L"1", {L"1"}},       {L"2.10.3", {L"2", L"10", L"3"}},
       {L"1.", {L"1"}}, {L".1", {L"", L"1"}}, {L"1..2", {L"1", L"", L"2"}},
-      {L".", {L""}},   {L"..", {L"", L""}},
+      {L".", {L""}},   {L"..", {L"", L""}},  {L"ab..c.", {L"ab", L"", L"c"}},
+  };
+  auto lines = [](const std::wstring& text) {
+    std::string narrow(text.begin(), text.end());
+    std::replace(narrow.begin(), narrow.end(), '.', '\n');
+    return narrow;
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(CTokenizer(c.text, L'.').m_tokens, c.tokens) << "[" << c.text.size() << "]";
+    SCOPED_TRACE(lines(c.text));
+    EXPECT_EQ(CTokenizer(c.text, L'.').m_tokens, c.tokens);
+    EXPECT_EQ(Walk(c.text, L'.'), c.tokens);
+    std::vector<std::string> narrowTokens;
+    for (const std::wstring& t : c.tokens) narrowTokens.push_back(lines(t));
+    EXPECT_EQ(Walk(lines(c.text), '\n'), narrowTokens);
   }
 }
 
