@@ -224,13 +224,6 @@ TEST_F(Emulex, TextVersionsPlanTheSameForEveryLine) {
   EXPECT_EQ(s.ReadPkg("out.xml"), DiscoveryDocument("", std::vector<XmlDevice>(300, device)));
 }
 
-// The sanitizers reserve far more address space than the limit below.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // A query that prints 16 MiB of lines that are no adapter's: the lines are
 // walked without a string for each, so the run holds the output and little
 // more (it held 550 MB for 16 million empty lines), and finishes under a

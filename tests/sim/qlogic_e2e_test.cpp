@@ -158,6 +158,20 @@ std::string BootBiosDevice(const std::string& deviceId, const std::string& model
          "    </device>\n";
 }
 
+// The whole self-discovery file of a QLogic run with these devices.
+std::string DiscoveryDocument(const std::string& devices) {
+  return "<?xml version=\"1.0\"?>\n"
+         "<tarv_rom_discovery version=\"2.0.0.0\">\n"
+         "  <type value=\"FC HBA\"/>\n"
+         "  <alt_name value=\"\"/>\n"
+         "  <version value=\"\"/>\n"
+         "  <takes_effect value=\"\"/>\n"
+         "  <devices>\n" +
+         devices +
+         "  </devices>\n"
+         "</tarv_rom_discovery>\n";
+}
+
 // One device per supported adapter in adapter order, each with its planned
 // action; the unsupported adapter is left out without a word, and the
 // adapter found by containment is recorded under the reference's device_id.
@@ -172,19 +186,11 @@ TEST_F(QLogicJob, DiscoveryWritesOneDevicePerSupportedAdapter) {
   EXPECT_EQ(s.Log(), expected);
   EXPECT_EQ(
       s.ReadPkg("discovery.xml"),
-      "<?xml version=\"1.0\"?>\n"
-      "<tarv_rom_discovery version=\"2.0.0.0\">\n"
-      "  <type value=\"FC HBA\"/>\n"
-      "  <alt_name value=\"\"/>\n"
-      "  <version value=\"\"/>\n"
-      "  <takes_effect value=\"\"/>\n"
-      "  <devices>\n" +
+      DiscoveryDocument(
           BootBiosDevice("1077.2532.1077.015d", "QLE2562", "2.16", "2.10", "upgrade", "120") +
           BootBiosDevice("1077.2031.1077.0241", "QLE2672", "3.28", "3.28", "rewrite", "180") +
           BootBiosDevice("1077.2532.1077.015d", "QLE2562", "2.16", "3.00", "downgrade", "120") +
-          BootBiosDevice("1077.2261.1077.029B-R2", "QLE2692", "3.64", "3.64", "rewrite", "240") +
-          "  </devices>\n"
-          "</tarv_rom_discovery>\n");
+          BootBiosDevice("1077.2261.1077.029B-R2", "QLE2692", "3.64", "3.64", "rewrite", "240")));
   EXPECT_EQ(s.ReadPkg("tool-args"), std::nullopt) << "a discovery run never flashes";
 }
 
@@ -221,17 +227,7 @@ TEST_F(QLogicJob, TextVersionsPlanTheSameInEveryRun) {
   s.Pkg("reference.xml", "<?xml version=\"1.0\"?>\n<marvo_fchba_reference><devices>\n" +
                              references + "</devices></marvo_fchba_reference>\n");
   AddQLogicAdapters(s, adapters);
-  const std::string expected =
-      "<?xml version=\"1.0\"?>\n"
-      "<tarv_rom_discovery version=\"2.0.0.0\">\n"
-      "  <type value=\"FC HBA\"/>\n"
-      "  <alt_name value=\"\"/>\n"
-      "  <version value=\"\"/>\n"
-      "  <takes_effect value=\"\"/>\n"
-      "  <devices>\n" +
-      devices +
-      "  </devices>\n"
-      "</tarv_rom_discovery>\n";
+  const std::string expected = DiscoveryDocument(devices);
   for (int run = 0; run < 10; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
     RunResult r = Run({"/d", "discovery.xml"});
