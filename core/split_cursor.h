@@ -9,7 +9,7 @@
 #define ZRN_CORE_SPLIT_CURSOR_H_
 
 #include <algorithm>
-#include <string>
+#include <cstddef>
 
 template <class String>
 class SplitCursor {
