@@ -68,8 +68,8 @@ class CBaseCmp {
   // Records the operating-system tag in m_discoveryInfo.os; always 0.
   int DetectOS();
   // 0 when the dotted versions are equal, 1 when the first (packaged) one is
-  // newer, -1 when it is older; any other value: not comparable. Takes
-  // memory for the longest token, whatever the number of tokens.
+  // newer, -1 when it is older; never another value. Takes memory for the
+  // longest token, whatever the number of tokens.
   [[nodiscard]] int CompareVersions(const std::wstring& packaged, const std::wstring& installed);
   // The text with every character passed through towupper.
   [[nodiscard]] std::wstring ToUpper(std::wstring text);

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "core/base_cmp.h"
+#include "core/split_cursor.h"
 #include "regex/pattern.h"
 
 CTokenizer::CTokenizer(const std::wstring& text, wchar_t delimiter) {
@@ -37,36 +38,21 @@ int CompareDigits(const std::wstring& a, const std::wstring& b) {
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-// One pair of tokens: by value when both are numeric, otherwise wcscmp's
-// result as it is.
+// One pair of tokens: by value when both are numeric, otherwise as text.
 int CompareTokenPair(const std::wstring& a, const std::wstring& b) {
   if (IsNumeric(a) && IsNumeric(b)) return CompareDigits(a, b);
-  return std::wcscmp(a.c_str(), b.c_str());
+  return CompareText(a.c_str(), b.c_str());
 }
 
-// The tokens of a text one at a time, as CTokenizer splits it (a trailing
-// delimiter adds no token), each copied into the caller's string, so that
-// only the current token is ever held.
-class TokenCursor {
- public:
-  TokenCursor(const std::wstring& text, wchar_t delimiter) : text_(text), delimiter_(delimiter) {}
-
-  // The next token into *token; false when none is left.
-  bool Next(std::wstring* token) {
-    if (start_ >= text_.size()) return false;
-    const size_t end = std::min(text_.find(delimiter_, start_), text_.size());
-    token->assign(text_, start_, end - start_);
-    start_ = end + 1;
-    return true;
-  }
-
- private:
-  const std::wstring& text_;
-  const wchar_t delimiter_;
-  size_t start_ = 0;
-};
-
 }  // namespace
+
+// The C library's optimised wcscmp returns -1 or 1 for most placements of
+// the two strings and other values (-4, 3, ...) for some, most often near a
+// page end: only its sign is the order.
+int CompareText(const wchar_t* a, const wchar_t* b) {
+  const int order = std::wcscmp(a, b);
+  return (order > 0) - (order < 0);
+}
 
 int CompareTokens(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
   for (size_t i = 0;; ++i) {
@@ -81,7 +67,7 @@ int CompareTokens(const std::vector<std::wstring>& a, const std::vector<std::wst
 // would take a wide string for every token, hundreds of megabytes for a
 // version of a few million dots.
 int CBaseCmp::CompareVersions(const std::wstring& packaged, const std::wstring& installed) {
-  TokenCursor a(packaged, L'.'), b(installed, L'.');
+  SplitCursor<std::wstring> a(packaged, L'.'), b(installed, L'.');
   std::wstring aToken, bToken;
   for (;;) {
     const bool aHas = a.Next(&aToken);

@@ -11,6 +11,7 @@
 #include "core/flash_engine.h"
 #include "core/run_codes.h"
 #include "core/run_command.h"
+#include "core/split_cursor.h"
 #include "core/text.h"
 #include "regex/pattern.h"
 
@@ -121,20 +122,6 @@ std::string UsableKit() {
 
 std::string ScriptOf(const std::string& kit) { return "./" + kit + kKitScript; }
 
-// The output split at each "\n": a last line without a newline counts, a
-// final newline adds no empty line, empty lines in between count.
-std::vector<std::string> SplitLines(const std::string& output) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < output.size()) {
-    size_t end = output.find('\n', start);
-    if (end == std::string::npos) end = output.size();
-    lines.push_back(output.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
 }  // namespace
 
 std::string CComponent::PadHex4(std::string& text) {
@@ -172,15 +159,23 @@ bool CComponent::Discover() {
   if (PrepareKit() != 0) return false;
   const std::string kit = UsableKit();
   if (kit.empty()) return true;  // no kit to ask: no adapter reported
-  const std::vector<std::string> lines = SplitLines(RunCommand(ScriptOf(kit) + " /q"));
+  const std::string output = RunCommand(ScriptOf(kit) + " /q");
 
-  // One compiled pattern serves every line; it and each line's matcher are
-  // released when they go out of scope.
+  // One compiled pattern and one matcher serve every line; both are released
+  // when they go out of scope.
   std::unique_ptr<Pattern> pattern(Pattern::compile(kAdapterLine, Pattern::DOT_ANY));
   if (!pattern) return true;
+  std::unique_ptr<Matcher> matcher(pattern->makeMatcher(std::string()));
+  // The lines at each "\n", in order: a last line without a newline counts,
+  // a final newline adds no empty line, empty lines in between count. Each
+  // is copied into the one string in turn, so the walk costs the output and
+  // its longest line, not a string per line (16 MiB of empty lines are 16
+  // million of them).
+  SplitCursor<std::string> lines(output, '\n');
+  std::string line;
   size_t taken = 0;
-  for (const std::string& line : lines) {
-    std::unique_ptr<Matcher> matcher(pattern->makeMatcher(line));
+  while (lines.Next(&line)) {
+    matcher->setText(line);
     if (!matcher->matches()) continue;
     if (++taken > kMaxAdapterLines) break;
     std::vector<std::string> g = matcher->groups(false);

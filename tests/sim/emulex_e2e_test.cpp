@@ -208,6 +208,59 @@ TEST_F(Emulex, AdapterLinesPastTheBoundAreLeftOut) {
   }
 }
 
+// A kit that lists one adapter 300 times, with a packaged boot code whose
+// order against the installed one comes from a text token ("12a2" against
+// "12"): all 300 devices plan the same, wherever each line's strings lie.
+TEST_F(Emulex, TextVersionsPlanTheSameForEveryLine) {
+  std::string reference = kReference;
+  reference.replace(reference.find("<bios value=\"5.12.2\"/>"), 22, "<bios value=\"5.12a2\"/>");
+  s.Pkg("reference.xml", reference);
+  std::string query;
+  for (int i = 0; i < 300; ++i) query += kBehind;
+  XmlDevice device = kBehindDevice;
+  device.items[1] = {"Boot BIOS ROM", "5.12a2", "5.12.2", "upgrade", "300", ""};
+  const RunResult r = RunKit(s, query, "0", {"/d", "out.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(s.ReadPkg("out.xml"), DiscoveryDocument("", std::vector<XmlDevice>(300, device)));
+}
+
+// A query that prints 16 MiB of lines that are no adapter's: the lines are
+// walked without a string for each, so the run holds the output and little
+// more (it held 550 MB for 16 million empty lines), and finishes under a
+// 256 MB address space (where it used to end with 7).
+TEST_F(Emulex, QueryOfMillionsOfLinesTakesNoMemoryPerLine) {
+  const struct {
+    const char* name;
+    std::string query;
+  } kCases[] = {
+      {"16 MiB of empty lines", std::string(size_t{16} << 20, '\n')},
+      {"8 million lines of x",
+       [] {
+         std::string query;
+         for (int i = 0; i < 8 << 20; ++i) query += "x\n";
+         return query;
+       }()},
+  };
+  const std::string console = std::string(kRunStart) +
+                              "Preparing the Emulex Kit...done\n"
+                              "Generating self-discovery XML...done.\n";
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    s.Pkg("query.txt", c.query);
+    RunResult r = s.Run(kProgram, {"/d", "out.xml"});
+    ASSERT_TRUE(ExitedWith(r, 3));
+    EXPECT_EQ(r.out, console);
+    EXPECT_EQ(s.ReadPkg("out.xml"), DiscoveryDocument("", {}));
+    EXPECT_LT(r.max_rss_kib, 150 << 10);
+    if (kSanitized) continue;
+    RunOptions options;
+    options.address_space_bytes = 256 << 20;
+    r = s.Run(kProgram, {"/d", "out.xml"}, options);
+    ASSERT_TRUE(ExitedWith(r, 3));
+    EXPECT_EQ(r.out, console);
+  }
+}
+
 TEST_F(Emulex, FlashRunsTheScriptOnceAndMapsItsCode) {
   const struct {
     std::string code;

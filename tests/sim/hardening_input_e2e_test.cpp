@@ -150,13 +150,6 @@ std::string DottedBiosReference(size_t mebibytes) {
          text.substr(text.find("<marvo"));
 }
 
-// The sanitizers reserve far more address space than any limit below.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 // A packaged boot BIOS of 15 MiB of dots against the adapter's 2.02: the
 // versions are compared token by token, so the run holds a few copies of the
 // value (some 180 MB, 460 MB under the sanitizers) instead of a wide string

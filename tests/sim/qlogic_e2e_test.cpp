@@ -158,6 +158,20 @@ std::string BootBiosDevice(const std::string& deviceId, const std::string& model
          "    </device>\n";
 }
 
+// The whole self-discovery file of a QLogic run with these devices.
+std::string DiscoveryDocument(const std::string& devices) {
+  return "<?xml version=\"1.0\"?>\n"
+         "<tarv_rom_discovery version=\"2.0.0.0\">\n"
+         "  <type value=\"FC HBA\"/>\n"
+         "  <alt_name value=\"\"/>\n"
+         "  <version value=\"\"/>\n"
+         "  <takes_effect value=\"\"/>\n"
+         "  <devices>\n" +
+         devices +
+         "  </devices>\n"
+         "</tarv_rom_discovery>\n";
+}
+
 // One device per supported adapter in adapter order, each with its planned
 // action; the unsupported adapter is left out without a word, and the
 // adapter found by containment is recorded under the reference's device_id.
@@ -172,20 +186,54 @@ TEST_F(QLogicJob, DiscoveryWritesOneDevicePerSupportedAdapter) {
   EXPECT_EQ(s.Log(), expected);
   EXPECT_EQ(
       s.ReadPkg("discovery.xml"),
-      "<?xml version=\"1.0\"?>\n"
-      "<tarv_rom_discovery version=\"2.0.0.0\">\n"
-      "  <type value=\"FC HBA\"/>\n"
-      "  <alt_name value=\"\"/>\n"
-      "  <version value=\"\"/>\n"
-      "  <takes_effect value=\"\"/>\n"
-      "  <devices>\n" +
+      DiscoveryDocument(
           BootBiosDevice("1077.2532.1077.015d", "QLE2562", "2.16", "2.10", "upgrade", "120") +
           BootBiosDevice("1077.2031.1077.0241", "QLE2672", "3.28", "3.28", "rewrite", "180") +
           BootBiosDevice("1077.2532.1077.015d", "QLE2562", "2.16", "3.00", "downgrade", "120") +
-          BootBiosDevice("1077.2261.1077.029B-R2", "QLE2692", "3.64", "3.64", "rewrite", "240") +
-          "  </devices>\n"
-          "</tarv_rom_discovery>\n");
+          BootBiosDevice("1077.2261.1077.029B-R2", "QLE2692", "3.64", "3.64", "rewrite", "240")));
   EXPECT_EQ(s.ReadPkg("tool-args"), std::nullopt) << "a discovery run never flashes";
+}
+
+// Versions whose order comes from text tokens plan the same action in every
+// run, wherever the strings happen to lie in memory: one adapter per pair,
+// each with a reference of its own, and the same document from every run.
+TEST_F(QLogicJob, TextVersionsPlanTheSameInEveryRun) {
+  const struct {
+    const char* packaged;
+    const char* installed;
+    const char* action;
+  } kCases[] = {
+      {"2.02a", "2.02", "upgrade"},    {"2.02a", "2.10", "downgrade"},
+      {"5.12a2", "5.12.2", "upgrade"}, {"4.0rc1", "4.0", "upgrade"},
+      {"2.16", "2..16", "upgrade"},    {"2.16", ".2.16", "upgrade"},
+      {"2.16a", "2.16b", "downgrade"}, {"1.0", "1.0b", "downgrade"},
+      {"10", "10a", "downgrade"},
+  };
+  std::string references;
+  std::string devices;
+  std::vector<QLogicAdapter> adapters;
+  for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
+    const unsigned subsystem = 0x100 + static_cast<unsigned>(i);
+    char id[32];
+    std::snprintf(id, sizeof id, "1077.2532.1077.%04x", subsystem);
+    references += std::string("<device><type value=\"FC HBA\"/><device_id value=\"") + id +
+                  "\"/><model value=\"QLE2562\"/><firmware value=\"1\"/><bios value=\"" +
+                  kCases[i].packaged + "\"/><boot value=\"\"/><duration value=\"60\"/></device>\n";
+    adapters.push_back({"qlogic-QLE2562-" + std::to_string(i), "QLE2562", kCases[i].installed,
+                        0x1077, 0x2532, 0x1077, subsystem});
+    devices += BootBiosDevice(id, "QLE2562", kCases[i].packaged, kCases[i].installed,
+                              kCases[i].action, "60");
+  }
+  s.Pkg("reference.xml", "<?xml version=\"1.0\"?>\n<marvo_fchba_reference><devices>\n" +
+                             references + "</devices></marvo_fchba_reference>\n");
+  AddQLogicAdapters(s, adapters);
+  const std::string expected = DiscoveryDocument(devices);
+  for (int run = 0; run < 10; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    RunResult r = Run({"/d", "discovery.xml"});
+    ASSERT_TRUE(ExitedWith(r, 3));
+    ASSERT_EQ(s.ReadPkg("discovery.xml"), expected);
+  }
 }
 
 // Without its sysfs entry an adapter's identity is its subsystem part alone,

@@ -14,6 +14,14 @@
 
 namespace zrn_sim {
 
+// True in a build under the sanitizers, which reserve far more address space
+// than the limits a test sets with RunOptions::address_space_bytes.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // Success when the run exited with `code`; otherwise tells how it ended and
 // what it printed. Use with ASSERT_TRUE so that a wrong code stops the test.
 inline ::testing::AssertionResult ExitedWith(const RunResult& r, int code) {
