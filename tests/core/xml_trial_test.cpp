@@ -68,7 +68,7 @@ TEST(XmlTrialTest, EachEndIsTold) {
        XmlTrialOutcome::kMemoryBound},
       {"blocks freed make room again",
        [] {
-         for (int i = 0; i < 100; ++i) xmlFree(xmlMalloc(size_t{4} << 20));
+         for (int i = 0; i < 1000; ++i) xmlFree(xmlMalloc(size_t{64} << 10));
          for (int i = 0; i < 100; ++i) xmlFree(xmlMemStrdup("some text"));
        },
        XmlTrialOutcome::kFinished},
