@@ -10,6 +10,8 @@
 #include <cwchar>
 #include <iostream>
 
+#include "core/write_all.h"
+
 namespace {
 
 // Write permission for the group and for others: neither the log directory
@@ -140,16 +142,6 @@ void DropOthersWrite(int fd) {
   }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 

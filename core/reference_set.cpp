@@ -5,6 +5,8 @@
 #include <libxml/parserInternals.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -12,12 +14,13 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/records.h"
 #include "core/regular_file.h"
 #include "core/text.h"
-#include "core/xml_library.h"
+#include "core/xml_messages.h"
 #include "core/xml_trial.h"
 
 namespace {
@@ -64,11 +67,6 @@ bool IsElement(const xmlNode* node, const char* name) {
          xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
 }
 
-std::wstring WidenXml(const xmlChar* text) {
-  if (text == nullptr) return std::wstring();
-  return WidenBytes(reinterpret_cast<const char*>(text));
-}
-
 bool AppendPaid(const xmlChar* content, ValueBudget& budget, std::string* text) {
   if (content == nullptr) return true;
   const size_t length = static_cast<size_t>(xmlStrlen(content));
@@ -101,10 +99,11 @@ bool AppendText(const xmlDoc* doc, const xmlNode* list, int depth, ValueBudget& 
   return true;
 }
 
-// GetAttributeValue with the text paid for from `budget`: "" when it would
-// take more than is left, and the budget is then spent.
-std::wstring ReadAttribute(xmlNode* element, const char* name, ValueBudget& budget) {
-  std::wstring value;
+// GetAttributeValue with the text paid for from `budget`, before it is
+// widened: "" when it would take more than is left, and the budget is then
+// spent.
+std::string ReadAttribute(xmlNode* element, const char* name, ValueBudget& budget) {
+  std::string value;
   for (xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
     if (attr->type != XML_ATTRIBUTE_NODE ||
         !xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>(name))) {
@@ -113,43 +112,55 @@ std::wstring ReadAttribute(xmlNode* element, const char* name, ValueBudget& budg
     // The value may be split over several text and entity-reference nodes,
     // or have none at all when it is empty.
     std::string text;
-    if (!AppendText(element->doc, attr->children, 0, budget, &text)) return std::wstring();
-    value = WidenBytes(text);
+    if (!AppendText(element->doc, attr->children, 0, budget, &text)) return std::string();
+    value = std::move(text);
   }
   return value;
 }
 
-// The path elements hold their text in a CDATA section that must come first.
-void ReadPath(const xmlNode* node, std::wstring* field) {
+// The path elements hold their text in a CDATA section that must come first;
+// otherwise the path is left as it was.
+void ReadPath(const xmlNode* node, std::optional<std::string>* field) {
   const xmlNode* first = node->children;
-  if (first != nullptr && first->type == XML_CDATA_SECTION_NODE) *field = WidenXml(first->content);
+  if (first == nullptr || first->type != XML_CDATA_SECTION_NODE) return;
+  *field = first->content == nullptr ? std::string()
+                                     : std::string(reinterpret_cast<const char*>(first->content));
 }
 
-ReferenceDevice ReadDevice(xmlNode* device, ValueBudget& budget) {
-  ReferenceDevice reference;
-  const struct {
-    const char* name;
-    std::wstring ReferenceDevice::*field;
-  } kFields[] = {
-      {"type", &ReferenceDevice::type},         {"device_id", &ReferenceDevice::device_id},
-      {"model", &ReferenceDevice::model},       {"firmware", &ReferenceDevice::firmware},
-      {"bios", &ReferenceDevice::bios},         {"boot", &ReferenceDevice::boot},
-      {"duration", &ReferenceDevice::duration},
-  };
+// The children of a "device" element that are read, each into its field.
+struct DeviceField {
+  const char* name;
+  std::wstring ReferenceDevice::*field;
+};
+constexpr DeviceField kDeviceFields[] = {
+    {"type", &ReferenceDevice::type},         {"device_id", &ReferenceDevice::device_id},
+    {"model", &ReferenceDevice::model},       {"firmware", &ReferenceDevice::firmware},
+    {"bios", &ReferenceDevice::bios},         {"boot", &ReferenceDevice::boot},
+    {"duration", &ReferenceDevice::duration},
+};
+constexpr size_t kDeviceFieldCount = std::size(kDeviceFields);
+
+// One device's values as the document holds them, in kDeviceFields order,
+// before they are widened.
+using DeviceValues = std::array<std::string, kDeviceFieldCount>;
+
+DeviceValues ReadDevice(xmlNode* device, ValueBudget& budget) {
+  DeviceValues values;
   for (xmlNode* child = device->children; child != nullptr; child = child->next) {
-    for (const auto& f : kFields) {
-      if (IsElement(child, f.name)) reference.*f.field = ReadAttribute(child, "value", budget);
+    for (size_t i = 0; i < kDeviceFieldCount; ++i) {
+      if (IsElement(child, kDeviceFields[i].name)) {
+        values[i] = ReadAttribute(child, "value", budget);
+      }
     }
   }
-  return reference;
+  return values;
 }
 
-// What one document holds, gathered before any of it reaches the set, so
-// that a refused document leaves the set as it was.
+// What one document holds; a path the document does not set is left out.
 struct Contents {
-  std::wstring discovery_app_path;
-  std::wstring installer_app_path;
-  std::vector<ReferenceDevice> devices;
+  std::optional<std::string> discovery_app_path;
+  std::optional<std::string> installer_app_path;
+  std::vector<DeviceValues> devices;
 };
 
 // False when the values came to more than kMaxValueBytes.
@@ -196,17 +207,12 @@ int ReadInput(void* context, char* buffer, int size) {
   return static_cast<int>(n);
 }
 
-struct DocFree {
-  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
-};
-
 struct ParserFree {
   void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
 };
 
 // Parses the bytes with the library's usual tree-building handlers; null
-// when the document is not well formed. The trial and the program's own
-// parse both come through here, so they parse alike.
+// when the document is not well formed. The caller owns the document.
 xmlDoc* Parse(const std::string& bytes) {
   MemoryInput input{bytes.data(), bytes.size()};
   std::unique_ptr<xmlParserCtxt, ParserFree> parser(
@@ -219,10 +225,171 @@ xmlDoc* Parse(const std::string& bytes) {
         reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(kReferenceFile)));
   }
   xmlParseDocument(parser.get());
-  std::unique_ptr<xmlDoc, DocFree> doc(parser->myDoc);
+  xmlDoc* doc = parser->myDoc;
   parser->myDoc = nullptr;
-  if (!parser->wellFormed) return nullptr;
-  return doc.release();
+  if (!parser->wellFormed) {
+    xmlFreeDoc(doc);
+    return nullptr;
+  }
+  return doc;
+}
+
+enum class LoadState : unsigned char {
+  kNotWellFormed,
+  kLoaded,
+  kValuesPastBound,
+};
+
+// What loading one document gave: the library's messages about it, as they
+// are to reach standard error, and, when it loaded, what it holds.
+struct LoadedDocument {
+  LoadState state = LoadState::kNotWellFormed;
+  std::string messages;
+  Contents contents;
+};
+
+// The whole load of the document's bytes: the parse, the library's messages
+// about it and the walk. It runs in the trial's child, where all of it is
+// measured; the program only takes in what it gathered.
+LoadedDocument LoadDocument(const std::string& bytes) {
+  LoadedDocument loaded;
+  xmlInitParser();
+  XmlMessages messages(kReferenceFile);
+  // The document is left to the child's end: freeing it is no part of the
+  // load, and a large one takes a while.
+  xmlDoc* doc = Parse(bytes);
+  if (doc != nullptr) {
+    loaded.state = Walk(doc, &loaded.contents) ? LoadState::kLoaded : LoadState::kValuesPastBound;
+  }
+  loaded.messages = messages.Text();
+  return loaded;
+}
+
+// The most a load hands back from the trial. Each part has a bound of its
+// own: the messages kMaxXmlMessageBytes and a closing line; both paths
+// together are text of the file, at most three bytes of UTF-8 for each of
+// its bytes (a byte of a Windows code page can stand for "€"); the values
+// together kMaxValueBytes; and every device read is an element of the file
+// ("<device/>" at the least; those inside entities are not read), each of
+// its texts written with four bytes of length.
+constexpr size_t kTextLengthBytes = 4;
+constexpr size_t kMaxDevicesRead = kMaxReferenceFileBytes / (sizeof("<device/>") - 1);
+constexpr size_t kMaxLoadResultBytes = size_t{64} << 20;
+static_assert(kMaxLoadResultBytes >= 1 + kTextLengthBytes + kMaxXmlMessageBytes + 1024 +
+                                         2 * (1 + kTextLengthBytes) +
+                                         3 * kMaxReferenceFileBytes + kMaxValueBytes +
+                                         kMaxDevicesRead * kDeviceFieldCount * kTextLengthBytes,
+              "a load's result must fit");
+
+// The result of a load as the trial hands it back: its state, its messages,
+// and for a document that loaded the two paths (each a flag, then its text
+// when set) and the devices' texts, each text its length in four bytes
+// (least significant first) and its bytes.
+void PutText(std::string_view text, std::string* out) {
+  const uint32_t length = static_cast<uint32_t>(text.size());
+  for (size_t i = 0; i < kTextLengthBytes; ++i) out->push_back(static_cast<char>(length >> (8 * i)));
+  out->append(text);
+}
+
+void PutPath(const std::optional<std::string>& path, std::string* out) {
+  out->push_back(path ? 1 : 0);
+  if (path) PutText(*path, out);
+}
+
+std::string Encode(const LoadedDocument& loaded) {
+  std::string out;
+  out.push_back(static_cast<char>(loaded.state));
+  PutText(loaded.messages, &out);
+  if (loaded.state != LoadState::kLoaded) return out;
+  PutPath(loaded.contents.discovery_app_path, &out);
+  PutPath(loaded.contents.installer_app_path, &out);
+  for (const DeviceValues& device : loaded.contents.devices) {
+    for (const std::string& value : device) PutText(value, &out);
+  }
+  return out;
+}
+
+// Reads back what Encode wrote; every read is checked against what is left.
+class ResultReader {
+ public:
+  explicit ResultReader(std::string_view bytes) : rest_(bytes) {}
+  [[nodiscard]] bool AtEnd() const { return rest_.empty(); }
+  [[nodiscard]] bool Byte(unsigned char* value) {
+    if (rest_.empty()) return false;
+    *value = static_cast<unsigned char>(rest_[0]);
+    rest_.remove_prefix(1);
+    return true;
+  }
+  [[nodiscard]] bool Text(std::string_view* text) {
+    if (rest_.size() < kTextLengthBytes) return false;
+    uint32_t length = 0;
+    for (size_t i = 0; i < kTextLengthBytes; ++i) {
+      length |= static_cast<uint32_t>(static_cast<unsigned char>(rest_[i])) << (8 * i);
+    }
+    rest_.remove_prefix(kTextLengthBytes);
+    if (length > rest_.size()) return false;
+    *text = rest_.substr(0, length);
+    rest_.remove_prefix(length);
+    return true;
+  }
+  [[nodiscard]] bool Path(std::optional<std::wstring>* path) {
+    unsigned char set = 0;
+    if (!Byte(&set) || set > 1) return false;
+    if (set == 0) return true;
+    std::string_view text;
+    if (!Text(&text)) return false;
+    *path = WidenBytes(text);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// What the program takes in of a load: the values widened byte by byte.
+struct Taken {
+  LoadState state = LoadState::kNotWellFormed;
+  std::string messages;
+  std::optional<std::wstring> discovery_app_path;
+  std::optional<std::wstring> installer_app_path;
+  std::vector<ReferenceDevice> devices;
+};
+
+// False when the bytes are not a whole result.
+bool Decode(std::string_view bytes, Taken* taken) {
+  ResultReader in(bytes);
+  unsigned char state = 0;
+  std::string_view messages;
+  if (!in.Byte(&state) || state > static_cast<unsigned char>(LoadState::kValuesPastBound) ||
+      !in.Text(&messages)) {
+    return false;
+  }
+  taken->state = static_cast<LoadState>(state);
+  taken->messages = std::string(messages);
+  if (taken->state != LoadState::kLoaded) return in.AtEnd();
+  if (!in.Path(&taken->discovery_app_path) || !in.Path(&taken->installer_app_path)) return false;
+  while (!in.AtEnd()) {
+    ReferenceDevice device;
+    for (const DeviceField& f : kDeviceFields) {
+      std::string_view value;
+      if (!in.Text(&value)) return false;
+      device.*f.field = WidenBytes(value);
+    }
+    taken->devices.push_back(std::move(device));
+  }
+  return true;
+}
+
+// Loads the document in a trial under `bounds`: on kFinished, *taken holds
+// what the load gathered.
+XmlTrialOutcome TrialLoad(const std::string& bytes, const XmlTrialBounds& bounds, Taken* taken) {
+  std::string result;
+  XmlTrialOutcome outcome = RunXmlTrial([&bytes] { return Encode(LoadDocument(bytes)); }, bounds,
+                                        kMaxLoadResultBytes, &result);
+  if (outcome == XmlTrialOutcome::kFinished && !Decode(result, taken)) {
+    outcome = XmlTrialOutcome::kAbnormalEnd;
+  }
+  return outcome;
 }
 
 // One line on standard error says which bound refused the file.
@@ -233,7 +400,8 @@ void SayRefused(const std::string& why) {
 std::string RefusalText(XmlTrialOutcome outcome) {
   switch (outcome) {
     case XmlTrialOutcome::kTimeBound:
-      return "parsing it takes more than " + std::to_string(kReferenceTrialBounds.cpu_seconds) +
+      return "parsing it takes more than " +
+             std::to_string(XmlTrialProcessorSeconds(kReferenceTrialBounds)) +
              " s of processor time";
     case XmlTrialOutcome::kMemoryBound:
       return "parsing it takes more than " +
@@ -247,22 +415,25 @@ std::string RefusalText(XmlTrialOutcome outcome) {
   return "no process could be made for the trial parse";
 }
 
-bool Read(const std::string& bytes, Contents* contents) {
-  // The library's time and memory on this document are measured first, in a
-  // trial: only a document that it parses within the bounds is parsed here,
-  // where nothing bounds it.
-  const XmlTrialOutcome trial = TrialParseReference(bytes, kReferenceTrialBounds);
+// The whole load happens in the trial, where its processor time and the
+// library's memory are bounded; here the program only shows the library's
+// messages and takes in what the load gathered.
+bool Read(const std::string& bytes, Taken* taken) {
+  const XmlTrialOutcome trial = TrialLoad(bytes, kReferenceTrialBounds, taken);
   if (trial != XmlTrialOutcome::kFinished) {
     SayRefused(RefusalText(trial));
     return false;
   }
-  XmlLibraryScope library;
-  // Declared after the scope, so the document is freed before the library
-  // state on every return.
-  std::unique_ptr<xmlDoc, DocFree> doc(Parse(bytes));
-  if (!doc) return false;
-  if (Walk(doc.get(), contents)) return true;
-  SayRefused("its values come to more than " + std::to_string(kMaxValueBytes >> 20) + " MiB");
+  std::fwrite(taken->messages.data(), 1, taken->messages.size(), stderr);
+  switch (taken->state) {
+    case LoadState::kLoaded:
+      return true;
+    case LoadState::kValuesPastBound:
+      SayRefused("its values come to more than " + std::to_string(kMaxValueBytes >> 20) + " MiB");
+      return false;
+    case LoadState::kNotWellFormed:
+      break;
+  }
   return false;
 }
 
@@ -270,18 +441,12 @@ bool Read(const std::string& bytes, Contents* contents) {
 
 std::wstring GetAttributeValue(xmlNode* element, const char* name) {
   ValueBudget budget(kMaxValueBytes);
-  return ReadAttribute(element, name, budget);
+  return WidenBytes(ReadAttribute(element, name, budget));
 }
 
-XmlTrialOutcome TrialParseReference(const std::string& bytes, const XmlTrialBounds& bounds) {
-  // The document is not freed: the child ends right after, and freeing is
-  // not what is measured.
-  return RunXmlTrial(
-      [&bytes] {
-        xmlInitParser();
-        (void)Parse(bytes);
-      },
-      bounds);
+XmlTrialOutcome TrialLoadReference(const std::string& bytes, const XmlTrialBounds& bounds) {
+  Taken ignored;
+  return TrialLoad(bytes, bounds, &ignored);
 }
 
 bool ReferenceSet::Load() {
@@ -296,12 +461,12 @@ bool ReferenceSet::Load() {
       SayRefused("larger than " + std::to_string(kMaxReferenceFileBytes >> 20) + " MiB");
       return false;
     }
-    Contents contents{discovery_app_path, installer_app_path, {}};
-    if (!Read(*bytes, &contents)) return false;
-    devices.insert(devices.end(), std::make_move_iterator(contents.devices.begin()),
-                   std::make_move_iterator(contents.devices.end()));
-    discovery_app_path = std::move(contents.discovery_app_path);
-    installer_app_path = std::move(contents.installer_app_path);
+    Taken taken;
+    if (!Read(*bytes, &taken)) return false;
+    devices.insert(devices.end(), std::make_move_iterator(taken.devices.begin()),
+                   std::make_move_iterator(taken.devices.end()));
+    if (taken.discovery_app_path) discovery_app_path = std::move(*taken.discovery_app_path);
+    if (taken.installer_app_path) installer_app_path = std::move(*taken.installer_app_path);
     return true;
   } catch (const std::bad_alloc&) {
     // Memory ran out while the file or the values were copied: the file is

@@ -9,14 +9,16 @@
 // widened byte by byte. Nothing of the parsed document outlives Load.
 //
 // What loading may take is bounded: the file is read once, into memory,
-// only when it is a regular file of at most kMaxReferenceFileBytes; the
-// library's processor time and memory on the document are measured in a
-// trial parse of those bytes (kReferenceTrialBounds) before the program
-// parses them itself; and the values of one document together, with their
-// entity references replaced, may not exceed kMaxValueBytes. A document past
-// any bound is refused like one that is not well formed, with one line on
-// standard error that names the bound. About any other document the
-// library's own messages reach standard error as it writes them.
+// only when it is a regular file of at most kMaxReferenceFileBytes. The
+// whole load of those bytes (the parse, the library's messages and the
+// walk) runs in a trial (core/xml_trial.h) under kReferenceTrialBounds, and
+// the program takes in only what it gathered, so none of it runs unbounded.
+// The values of one document together, with their entity references
+// replaced, may not exceed kMaxValueBytes. A document past any bound is
+// refused like one that is not well formed, with one line on standard error
+// that names the bound. About any other document the library's own messages
+// reach standard error as it writes them, up to kMaxXmlMessageBytes
+// (core/xml_messages.h) and a line saying that the rest was left out.
 #ifndef ZRN_CORE_REFERENCE_SET_H_
 #define ZRN_CORE_REFERENCE_SET_H_
 
@@ -41,17 +43,18 @@ constexpr size_t kMaxReferenceFileBytes = 4 << 20;
 // each entity once, not each use of it in an attribute.
 constexpr size_t kMaxValueBytes = 16 << 20;
 
-// The bounds of the trial parse. A package's file of a few kilobytes parses
-// in a millisecond; the largest file read, 4 MiB of devices, in under half a
-// second with about 60 MB allocated by the library; a file of that size
-// holding a node every few bytes, about 200 MB. Past two seconds or 512 MiB
-// the library has met markup whose cost grows faster than the document.
+// The bounds of the trial that loads the file. A package's file of a few
+// kilobytes loads in a millisecond; the largest file read, 4 MiB of
+// devices, in under half a second with about 60 MB allocated by the
+// library; a file of that size holding a node every few bytes, about 200 MB.
+// Past two seconds or 512 MiB the library or the walk has met markup whose
+// cost grows faster than the document.
 constexpr XmlTrialBounds kReferenceTrialBounds{2, size_t{512} << 20};
 
-// Parses `bytes` exactly as Load parses reference.xml, in a trial under
-// `bounds`; nothing of it is kept.
-[[nodiscard]] XmlTrialOutcome TrialParseReference(const std::string& bytes,
-                                                  const XmlTrialBounds& bounds);
+// Loads `bytes` exactly as Load loads reference.xml, in a trial under
+// `bounds`, and tells how the trial ended; nothing of it is kept.
+[[nodiscard]] XmlTrialOutcome TrialLoadReference(const std::string& bytes,
+                                                 const XmlTrialBounds& bounds);
 
 // The whole text of the element's attribute of that name (entity references
 // replaced by their text), widened byte by byte; "" when the element has no

@@ -13,7 +13,7 @@ std::wstring ToWide(const char* text) {
   return std::wstring(buffer.data());
 }
 
-std::wstring WidenBytes(const std::string& bytes) {
+std::wstring WidenBytes(std::string_view bytes) {
   std::wstring wide;
   wide.reserve(bytes.size());
   for (char c : bytes) wide += static_cast<wchar_t>(static_cast<signed char>(c));

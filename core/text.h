@@ -9,6 +9,7 @@
 #define ZRN_CORE_TEXT_H_
 
 #include <string>
+#include <string_view>
 
 // FieldText, which reads a record field up to its width, is shared with the
 // adapter layer.
@@ -20,7 +21,7 @@
 
 // Each byte becomes one wide character of the same value, the byte read as a
 // signed 8-bit number (so 0xC3 becomes the wide character -61).
-[[nodiscard]] std::wstring WidenBytes(const std::string& bytes);
+[[nodiscard]] std::wstring WidenBytes(std::string_view bytes);
 
 // Each wide character becomes one byte: its low 8 bits.
 [[nodiscard]] std::string NarrowBytes(const std::wstring& text);

@@ -10,10 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "core/write_all.h"
 
 namespace {
 
@@ -22,6 +26,8 @@ namespace {
 constexpr int kChildFinished = 100;
 constexpr int kChildMemoryBound = 101;
 constexpr int kChildUnbounded = 102;  // the processor bound could not be set
+constexpr int kChildResultTooLong = 103;
+constexpr int kChildResultLost = 104;  // the result could not be written
 
 // The child's account of the library's memory. Signed: a block allocated
 // before the fork and freed in the child is subtracted like any other.
@@ -86,20 +92,19 @@ void SilenceStandardStreams() {
   if (null > 2) ::close(null);
 }
 
-// A soft limit of `seconds` ends the child with SIGXCPU, a hard one a
-// second later with SIGKILL, should SIGXCPU be held off. A hard limit the
-// caller already set lower is kept.
-bool LimitProcessorTime(unsigned seconds) {
-  struct rlimit limit {};
-  if (::getrlimit(RLIMIT_CPU, &limit) != 0) return false;
-  const rlim_t soft = seconds;
-  const rlim_t hard = soft + 1;
-  if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max >= hard) {
-    limit.rlim_max = hard;
-    limit.rlim_cur = soft;
-  } else {
-    limit.rlim_cur = limit.rlim_max;
-  }
+// The processor-time limit a child runs under: a soft limit of `seconds`
+// ends it with SIGXCPU, a hard one a second later with SIGKILL, should
+// SIGXCPU be held off. A soft or hard limit the caller already runs under
+// that is lower is kept: the trial never takes more time than its caller
+// was given.
+bool ChildProcessorLimit(unsigned seconds, struct rlimit* limit) {
+  if (::getrlimit(RLIMIT_CPU, limit) != 0) return false;
+  limit->rlim_max = std::min<rlim_t>(limit->rlim_max, static_cast<rlim_t>(seconds) + 1);
+  limit->rlim_cur = std::min<rlim_t>({limit->rlim_cur, seconds, limit->rlim_max});
+  return true;
+}
+
+bool LimitProcessorTime(const struct rlimit& limit) {
   // The default action of SIGXCPU ends the process; an "ignore" inherited
   // from the caller, or a blocked signal, would let the work run to the
   // hard limit.
@@ -111,17 +116,51 @@ bool LimitProcessorTime(unsigned seconds) {
   return ::setrlimit(RLIMIT_CPU, &limit) == 0;
 }
 
-[[noreturn]] void RunChild(const std::function<void()>& work, const XmlTrialBounds& bounds) {
+[[noreturn]] void RunChild(const std::function<std::string()>& work, const XmlTrialBounds& bounds,
+                           const struct rlimit& cpu, int result_fd, size_t max_result_bytes) {
   SilenceStandardStreams();
   const struct rlimit noCore {0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
-  if (!LimitProcessorTime(bounds.cpu_seconds)) _exit(kChildUnbounded);
+  if (!LimitProcessorTime(cpu)) _exit(kChildUnbounded);
   xmlSetGenericErrorFunc(nullptr, DropMessage);
   g_bound = bounds.library_bytes;
   g_live = 0;
   xmlMemSetup(CountedFree, CountedMalloc, CountedRealloc, CountedStrdup);
-  work();
+  const std::string result = work();
+  if (result.size() > max_result_bytes) _exit(kChildResultTooLong);
+  if (!WriteAll(result_fd, result)) _exit(kChildResultLost);
   _exit(kChildFinished);
+}
+
+// A pipe for the child's result whose two ends lie above standard input,
+// output and error, so that the child's silencing of those cannot close
+// the end it writes to, and neither end reaches a program run later.
+bool MakeResultPipe(int fds[2]) {
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i] > 2) continue;
+    const int moved = ::fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
+    ::close(fds[i]);
+    fds[i] = moved;
+  }
+  if (fds[0] >= 0 && fds[1] >= 0) return true;
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i] >= 0) ::close(fds[i]);
+  }
+  return false;
+}
+
+// Reads the child's result until the child closes its end; false when it
+// is longer than `max_bytes`, and then the reading stops there.
+bool ReadResult(int fd, size_t max_bytes, std::string* result) {
+  char piece[64 << 10];
+  for (;;) {
+    const ssize_t n = ::read(fd, piece, sizeof piece);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return true;
+    if (static_cast<size_t>(n) > max_bytes - result->size()) return false;
+    result->append(piece, static_cast<size_t>(n));
+  }
 }
 
 // Processor time the child took, in seconds.
@@ -130,17 +169,7 @@ double ProcessorSeconds(const struct rusage& usage) {
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-}  // namespace
-
-XmlTrialOutcome RunXmlTrial(const std::function<void()>& work, const XmlTrialBounds& bounds) {
-  const pid_t child = ::fork();
-  if (child < 0) return XmlTrialOutcome::kNotStarted;
-  if (child == 0) RunChild(work, bounds);
-  int status = 0;
-  struct rusage usage {};
-  while (::wait4(child, &status, 0, &usage) < 0) {
-    if (errno != EINTR) return XmlTrialOutcome::kAbnormalEnd;
-  }
+XmlTrialOutcome Classify(int status, const struct rusage& usage, const struct rlimit& cpu) {
   if (WIFEXITED(status)) {
     switch (WEXITSTATUS(status)) {
       case kChildFinished:
@@ -156,11 +185,71 @@ XmlTrialOutcome RunXmlTrial(const std::function<void()>& work, const XmlTrialBou
   if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
     // SIGKILL is the hard limit only when the time was spent; otherwise
-    // something else ended the child.
+    // something else ended the child. The soft limit is the one compared:
+    // where the caller's limits leave soft and hard equal, the kernel ends
+    // the child with SIGKILL alone.
     if (signal == SIGXCPU ||
-        (signal == SIGKILL && ProcessorSeconds(usage) >= static_cast<double>(bounds.cpu_seconds))) {
+        (signal == SIGKILL && ProcessorSeconds(usage) >= static_cast<double>(cpu.rlim_cur))) {
       return XmlTrialOutcome::kTimeBound;
     }
   }
   return XmlTrialOutcome::kAbnormalEnd;
+}
+
+}  // namespace
+
+XmlTrialOutcome RunXmlTrial(const std::function<std::string()>& work,
+                            const XmlTrialBounds& bounds, size_t max_result_bytes,
+                            std::string* result) {
+  result->clear();
+  struct rlimit cpu {};
+  if (!ChildProcessorLimit(bounds.cpu_seconds, &cpu)) return XmlTrialOutcome::kNotStarted;
+  int fds[2];
+  if (!MakeResultPipe(fds)) return XmlTrialOutcome::kNotStarted;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    return XmlTrialOutcome::kNotStarted;
+  }
+  if (child == 0) {
+    ::close(fds[0]);
+    RunChild(work, bounds, cpu, fds[1], max_result_bytes);
+  }
+  ::close(fds[1]);
+  // The pipe is read while the child runs: a child blocked on a full pipe
+  // would take no processor time and never meet its bound. A result past
+  // the bound is not read further; closing the end makes the child's next
+  // write fail.
+  const bool whole = ReadResult(fds[0], max_result_bytes, result);
+  ::close(fds[0]);
+  int status = 0;
+  struct rusage usage {};
+  while (::wait4(child, &status, 0, &usage) < 0) {
+    if (errno != EINTR) {
+      result->clear();
+      return XmlTrialOutcome::kAbnormalEnd;
+    }
+  }
+  XmlTrialOutcome outcome = Classify(status, usage, cpu);
+  if (outcome == XmlTrialOutcome::kFinished && !whole) outcome = XmlTrialOutcome::kAbnormalEnd;
+  if (outcome != XmlTrialOutcome::kFinished) result->clear();
+  return outcome;
+}
+
+XmlTrialOutcome RunXmlTrial(const std::function<void()>& work, const XmlTrialBounds& bounds) {
+  std::string nothing;
+  return RunXmlTrial(
+      [&work] {
+        work();
+        return std::string();
+      },
+      bounds, 0, &nothing);
+}
+
+unsigned XmlTrialProcessorSeconds(const XmlTrialBounds& bounds) {
+  struct rlimit cpu {};
+  if (!ChildProcessorLimit(bounds.cpu_seconds, &cpu)) return bounds.cpu_seconds;
+  // The kernel takes a soft limit of 0 for one second.
+  return std::max<unsigned>(1, static_cast<unsigned>(cpu.rlim_cur));
 }

@@ -544,7 +544,7 @@ class CostlyDocumentTest : public testing::TestWithParam<CostlyDocument> {};
 TEST_P(CostlyDocumentTest, TrialStopsAtTheProcessorBound) {
   const std::string document = GetParam().make();
   ASSERT_LE(document.size(), kMaxReferenceFileBytes);
-  EXPECT_EQ(TrialParseReference(document, XmlTrialBounds{1, kReferenceTrialBounds.library_bytes}),
+  EXPECT_EQ(TrialLoadReference(document, XmlTrialBounds{1, kReferenceTrialBounds.library_bytes}),
             XmlTrialOutcome::kTimeBound);
 }
 
@@ -557,9 +557,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CostlyDocumentTest, testing::ValuesIn(kCostlyDoc
 // bytes asks for some fifty times its size, and so past a bound set low.
 TEST(ReferenceTrialTest, MemoryBoundHolds) {
   const std::string document = WithPrologue("", Repeat("<a/>x", 200000));
-  EXPECT_EQ(TrialParseReference(document, XmlTrialBounds{10, size_t{16} << 20}),
+  EXPECT_EQ(TrialLoadReference(document, XmlTrialBounds{10, size_t{16} << 20}),
             XmlTrialOutcome::kMemoryBound);
-  EXPECT_EQ(TrialParseReference(document, kReferenceTrialBounds), XmlTrialOutcome::kFinished);
+  EXPECT_EQ(TrialLoadReference(document, kReferenceTrialBounds), XmlTrialOutcome::kFinished);
 }
 
 // Compares the reader's text of every attribute of `node` and the elements
