@@ -140,12 +140,23 @@ constexpr DeviceField kDeviceFields[] = {
 };
 constexpr size_t kDeviceFieldCount = std::size(kDeviceFields);
 
-// One device's values as the document holds them, in kDeviceFields order,
-// before they are widened.
-using DeviceValues = std::array<std::string, kDeviceFieldCount>;
+// What the trial hands back of a load (below) holds numbers in four bytes,
+// least significant first, and each text as its length, then its bytes.
+constexpr size_t kNumberBytes = 4;
 
-DeviceValues ReadDevice(xmlNode* device, ValueBudget& budget) {
-  DeviceValues values;
+void PutNumber(uint32_t value, std::string* out) {
+  for (size_t i = 0; i < kNumberBytes; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
+}
+
+void PutText(std::string_view text, std::string* out) {
+  PutNumber(static_cast<uint32_t>(text.size()), out);
+  out->append(text);
+}
+
+// Reads one device's values, before they are widened, and appends them to
+// `out` as texts in kDeviceFields order.
+void ReadDevice(xmlNode* device, ValueBudget& budget, std::string* out) {
+  std::array<std::string, kDeviceFieldCount> values;
   for (xmlNode* child = device->children; child != nullptr; child = child->next) {
     for (size_t i = 0; i < kDeviceFieldCount; ++i) {
       if (IsElement(child, kDeviceFields[i].name)) {
@@ -153,14 +164,17 @@ DeviceValues ReadDevice(xmlNode* device, ValueBudget& budget) {
       }
     }
   }
-  return values;
+  for (const std::string& value : values) PutText(value, out);
 }
 
 // What one document holds; a path the document does not set is left out.
+// The devices are kept as the trial hands them back, so that a file of
+// hundreds of thousands of them is not held twice.
 struct Contents {
   std::optional<std::string> discovery_app_path;
   std::optional<std::string> installer_app_path;
-  std::vector<DeviceValues> devices;
+  uint32_t device_count = 0;
+  std::string devices;
 };
 
 // False when the values came to more than kMaxValueBytes.
@@ -180,7 +194,8 @@ bool Walk(xmlDoc* doc, Contents* contents) {
     } else if (IsElement(node, "devices")) {
       for (xmlNode* child = node->children; child != nullptr; child = child->next) {
         if (!IsElement(child, "device")) continue;
-        contents->devices.push_back(ReadDevice(child, budget));
+        ReadDevice(child, budget, &contents->devices);
+        ++contents->device_count;
         if (budget.spent()) return false;
       }
     }
@@ -238,6 +253,7 @@ enum class LoadState : unsigned char {
   kNotWellFormed,
   kLoaded,
   kValuesPastBound,
+  kOutOfMemory,  // the load could not have the memory it needed
 };
 
 // What loading one document gave: the library's messages about it, as they
@@ -271,31 +287,23 @@ LoadedDocument LoadDocument(const std::string& bytes) {
 // its bytes (a byte of a Windows code page can stand for "€"); the values
 // together kMaxValueBytes; and every device read is an element of the file
 // ("<device/>" at the least; those inside entities are not read), each of
-// its texts written with four bytes of length.
-constexpr size_t kTextLengthBytes = 4;
+// its texts written with its length.
 constexpr size_t kMaxDevicesRead = kMaxReferenceFileBytes / (sizeof("<device/>") - 1);
 constexpr size_t kMaxLoadResultBytes = size_t{64} << 20;
-static_assert(kMaxLoadResultBytes >= 1 + kTextLengthBytes + kMaxXmlMessageBytes + 1024 +
-                                         2 * (1 + kTextLengthBytes) +
+static_assert(kMaxLoadResultBytes >= 1 + kNumberBytes + kMaxXmlMessageBytes + 1024 +
+                                         2 * (1 + kNumberBytes) + kNumberBytes +
                                          3 * kMaxReferenceFileBytes + kMaxValueBytes +
-                                         kMaxDevicesRead * kDeviceFieldCount * kTextLengthBytes,
+                                         kMaxDevicesRead * kDeviceFieldCount * kNumberBytes,
               "a load's result must fit");
-
-// The result of a load as the trial hands it back: its state, its messages,
-// and for a document that loaded the two paths (each a flag, then its text
-// when set) and the devices' texts, each text its length in four bytes
-// (least significant first) and its bytes.
-void PutText(std::string_view text, std::string* out) {
-  const uint32_t length = static_cast<uint32_t>(text.size());
-  for (size_t i = 0; i < kTextLengthBytes; ++i) out->push_back(static_cast<char>(length >> (8 * i)));
-  out->append(text);
-}
 
 void PutPath(const std::optional<std::string>& path, std::string* out) {
   out->push_back(path ? 1 : 0);
   if (path) PutText(*path, out);
 }
 
+// The result of a load as the trial hands it back: its state, its messages,
+// and for a document that loaded the two paths (each a flag, then its text
+// when set), the number of devices in four bytes and their texts.
 std::string Encode(const LoadedDocument& loaded) {
   std::string out;
   out.push_back(static_cast<char>(loaded.state));
@@ -303,9 +311,8 @@ std::string Encode(const LoadedDocument& loaded) {
   if (loaded.state != LoadState::kLoaded) return out;
   PutPath(loaded.contents.discovery_app_path, &out);
   PutPath(loaded.contents.installer_app_path, &out);
-  for (const DeviceValues& device : loaded.contents.devices) {
-    for (const std::string& value : device) PutText(value, &out);
-  }
+  PutNumber(loaded.contents.device_count, &out);
+  out += loaded.contents.devices;
   return out;
 }
 
@@ -320,14 +327,19 @@ class ResultReader {
     rest_.remove_prefix(1);
     return true;
   }
-  [[nodiscard]] bool Text(std::string_view* text) {
-    if (rest_.size() < kTextLengthBytes) return false;
-    uint32_t length = 0;
-    for (size_t i = 0; i < kTextLengthBytes; ++i) {
-      length |= static_cast<uint32_t>(static_cast<unsigned char>(rest_[i])) << (8 * i);
+  [[nodiscard]] size_t left() const { return rest_.size(); }
+  [[nodiscard]] bool Number(uint32_t* value) {
+    if (rest_.size() < kNumberBytes) return false;
+    *value = 0;
+    for (size_t i = 0; i < kNumberBytes; ++i) {
+      *value |= static_cast<uint32_t>(static_cast<unsigned char>(rest_[i])) << (8 * i);
     }
-    rest_.remove_prefix(kTextLengthBytes);
-    if (length > rest_.size()) return false;
+    rest_.remove_prefix(kNumberBytes);
+    return true;
+  }
+  [[nodiscard]] bool Text(std::string_view* text) {
+    uint32_t length = 0;
+    if (!Number(&length) || length > rest_.size()) return false;
     *text = rest_.substr(0, length);
     rest_.remove_prefix(length);
     return true;
@@ -360,32 +372,46 @@ bool Decode(std::string_view bytes, Taken* taken) {
   ResultReader in(bytes);
   unsigned char state = 0;
   std::string_view messages;
-  if (!in.Byte(&state) || state > static_cast<unsigned char>(LoadState::kValuesPastBound) ||
+  if (!in.Byte(&state) || state > static_cast<unsigned char>(LoadState::kOutOfMemory) ||
       !in.Text(&messages)) {
     return false;
   }
   taken->state = static_cast<LoadState>(state);
   taken->messages = std::string(messages);
   if (taken->state != LoadState::kLoaded) return in.AtEnd();
-  if (!in.Path(&taken->discovery_app_path) || !in.Path(&taken->installer_app_path)) return false;
-  while (!in.AtEnd()) {
-    ReferenceDevice device;
+  uint32_t count = 0;
+  if (!in.Path(&taken->discovery_app_path) || !in.Path(&taken->installer_app_path) ||
+      !in.Number(&count) || count > in.left() / (kDeviceFieldCount * kNumberBytes)) {
+    return false;
+  }
+  taken->devices.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    // Filled in place: the record has no move of its own.
+    ReferenceDevice& device = taken->devices.emplace_back();
     for (const DeviceField& f : kDeviceFields) {
       std::string_view value;
       if (!in.Text(&value)) return false;
       device.*f.field = WidenBytes(value);
     }
-    taken->devices.push_back(std::move(device));
   }
-  return true;
+  return in.AtEnd();
 }
 
 // Loads the document in a trial under `bounds`: on kFinished, *taken holds
 // what the load gathered.
 XmlTrialOutcome TrialLoad(const std::string& bytes, const XmlTrialBounds& bounds, Taken* taken) {
   std::string result;
-  XmlTrialOutcome outcome = RunXmlTrial([&bytes] { return Encode(LoadDocument(bytes)); }, bounds,
-                                        kMaxLoadResultBytes, &result);
+  const auto load = [&bytes] {
+    try {
+      return Encode(LoadDocument(bytes));
+    } catch (const std::bad_alloc&) {
+      // A result this short needs no memory of its own.
+      LoadedDocument none;
+      none.state = LoadState::kOutOfMemory;
+      return Encode(none);
+    }
+  };
+  XmlTrialOutcome outcome = RunXmlTrial(load, bounds, kMaxLoadResultBytes, &result);
   if (outcome == XmlTrialOutcome::kFinished && !Decode(result, taken)) {
     outcome = XmlTrialOutcome::kAbnormalEnd;
   }
@@ -432,6 +458,9 @@ bool Read(const std::string& bytes, Taken* taken) {
       SayRefused("its values come to more than " + std::to_string(kMaxValueBytes >> 20) + " MiB");
       return false;
     case LoadState::kNotWellFormed:
+    case LoadState::kOutOfMemory:
+      // Memory that ran out fails the load as a file that cannot be read
+      // does, as it would in the program itself.
       break;
   }
   return false;
@@ -463,8 +492,14 @@ bool ReferenceSet::Load() {
     }
     Taken taken;
     if (!Read(*bytes, &taken)) return false;
-    devices.insert(devices.end(), std::make_move_iterator(taken.devices.begin()),
-                   std::make_move_iterator(taken.devices.end()));
+    // The records copy themselves field by field: the list is taken over
+    // whole where there is nothing to append to, as on the one load a run
+    // makes.
+    if (devices.empty()) {
+      devices.swap(taken.devices);
+    } else {
+      devices.insert(devices.end(), taken.devices.begin(), taken.devices.end());
+    }
     if (taken.discovery_app_path) discovery_app_path = std::move(*taken.discovery_app_path);
     if (taken.installer_app_path) installer_app_path = std::move(*taken.installer_app_path);
     return true;

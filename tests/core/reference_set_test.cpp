@@ -14,6 +14,8 @@
 
 #include "core/records.h"
 #include "core/text.h"
+#include "core/xml_library.h"
+#include "core/xml_messages.h"
 #include "tests/core/core_test_support.h"
 
 namespace zrn_test {
@@ -398,6 +400,79 @@ TEST_F(ReferenceSetTest, RefusedDocumentsSayWhichBound) {
             "                       ^\n");
 }
 
+// What the library itself writes about reference.xml when it parses the
+// file on its own, with its defaults.
+std::string LibrarysOwnMessages() {
+  testing::internal::CaptureStderr();
+  {
+    XmlLibraryScope library;
+    xmlFreeDoc(xmlParseFile("reference.xml"));
+  }
+  return testing::internal::GetCapturedStderr();
+}
+
+const char kLeftOut[] =
+    "reference.xml: the XML library's further messages about it were left out\n";
+
+// The library's messages about a file reach standard error byte for byte as
+// it writes them, whether the file loads or not, up to their bound; past it
+// come exactly the bound's bytes and one line, and a file that loads still
+// loads.
+TEST_F(ReferenceSetTest, LibraryMessagesAreTheLibrarysOwnUpToTheirBound) {
+  const std::string device = "<devices><device><bios value=\"2.16\"/></device></devices>";
+  const struct {
+    const char* what;
+    std::string xml;
+    bool loads;
+  } kCases[] = {
+      {"empty", "", false},
+      {"truncated", "<marvo_fchba_reference><devices>", false},
+      {"mismatched tags", "<marvo_fchba_reference>\n<devices></device>\n</marvo_fchba_reference>",
+       false},
+      {"an undeclared entity", OneDevice("", "<x>&nope;</x>"), false},
+      {"a duplicate attribute", OneDevice("", "<x a=\"1\" a=\"2\"/>"), false},
+      {"two roots", OneDevice("", "") + "<again/>", false},
+      {"invalid UTF-8", OneDevice("", "<x>\xC3\x28</x>"), false},
+      {"a failed conversion, which no parser reports",
+       "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>" + OneDevice("", "<x a='\xFF\xFF'/>").substr(22),
+       false},
+      {"an unknown encoding", "<?xml version=\"1.0\" encoding=\"x-none\"?>" + OneDevice("", "").substr(22),
+       false},
+      {"an error after 20,000 devices on one line",
+       "<marvo_fchba_reference><devices>" + Repeat("<device><bios value=\"1\"/></device>", 20000) +
+           "<device></devise></devices></marvo_fchba_reference>",
+       false},
+      {"undeclared prefixes and a repeated id",
+       OneDevice("", "<p:x/><y q:a=\"1\"/><z xml:id=\"i\"/><z xml:id=\"i\"/>"), true},
+      {"a relative namespace name", OneDevice("", "<x xmlns=\"rel\"/>"), true},
+      {"UTF-16 with an undeclared prefix", Utf16(Units(OneDevice("", "<p:x/>")), true, true), true},
+      {"an undeclared prefix on 20,000 elements", OneDevice("", Repeat("<p:x/>", 20000)), true},
+      {"20,000 errors after the devices",
+       "<marvo_fchba_reference>" + device + Repeat("<x a=\"1\" p:a=\"2\"/>", 20000) +
+           "</marvo_fchba_reference>",
+       true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    WriteFile("reference.xml", c.xml);
+    const std::string own = LibrarysOwnMessages();
+    ASSERT_NE(own, "");
+    std::string expected = own;
+    if (own.size() > kMaxXmlMessageBytes) {
+      expected = own.substr(0, kMaxXmlMessageBytes);
+      if (expected.back() != '\n') expected += "\n";
+      expected += kLeftOut;
+    }
+    ReferenceSet set;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(set.Load(), c.loads);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err == expected) << err.size() << " bytes, expected " << expected.size() << "\n"
+                                 << err.substr(0, 600);
+    EXPECT_EQ(set.devices.empty(), !c.loads);
+  }
+}
+
 // `text` (UTF-8) in another character set, through the platform's iconv.
 std::string Encode(const std::string& text, const char* charset) {
   iconv_t convert = iconv_open(charset, "UTF-8");
@@ -439,10 +514,10 @@ std::string Declaration(const char* encoding) {
   return std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>\n";
 }
 
-// Documents on which the library spends time that grows with the square of
-// their size or faster, each taking it several seconds unbounded although a
-// few hundred kilobytes to two megabytes long: the trial stops each at its
-// processor bound, whatever the shape.
+// Documents on which loading takes time that grows with the square of their
+// size or faster, in the library or in the walk, each taking several seconds
+// unbounded although a few hundred kilobytes to two megabytes long: the
+// trial stops each at its processor bound, whatever the shape.
 struct CostlyDocument {
   const char* what;
   std::string (*make)();
@@ -529,6 +604,16 @@ const CostlyDocument kCostlyDocuments[] = {
      }},
     {"a tag after a control character in a comment",
      [] { return WithPrologue("", "<!-- \x01 <x" + Attributes(100000) + "/> -->"); }},
+    {"values that reach a long entity name through short ones",
+     [] {
+       // Each value is one reference to a short name whose entity holds ten
+       // references to a name of 49,999 characters: every reference read is
+       // a lookup of the whole name, and the entity adds no text.
+       const std::string name(49999, 'n');
+       return WithPrologue("<!DOCTYPE marvo_fchba_reference [<!ENTITY " + name +
+                               " \"\"><!ENTITY e \"" + Repeat("&" + name + ";", 10) + "\">]>\n",
+                           "<device>" + Repeat("<model value=\"&e;\"/>", 10000) + "</device>");
+     }},
     {"UTF-16 names whose bytes look like quotes",
      [] {
        std::u16string units = Units(WithPrologue("", "<x" + Attributes(100000, "@") + "/>"));
@@ -549,6 +634,34 @@ TEST_P(CostlyDocumentTest, TrialStopsAtTheProcessorBound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CostlyDocumentTest, testing::ValuesIn(kCostlyDocuments),
+                         [](const testing::TestParamInfo<CostlyDocument>& info) {
+                           return "Kind" + std::to_string(info.index);
+                         });
+
+// Documents with an error or a warning on every element, each of which the
+// library formats with its context lines: the trial measures their load,
+// messages included, and either stops it at its processor bound or lets it
+// finish, when the messages are kept to their bound.
+const CostlyDocument kErrorOnEveryElement[] = {
+    {"an undeclared prefix on every element",
+     [] { return WithPrologue("", Repeat("<a:b/>", 170000)); }},
+    {"an undeclared prefix on an attribute of every element",
+     [] { return WithPrologue("", Repeat("<b a:c=\"1\"/>", 90000)); }},
+    {"one xml:id on every element", [] { return WithPrologue("", Repeat("<i xml:id=\"x\"/>", 70000)); }},
+};
+
+class ErrorOnEveryElementTest : public testing::TestWithParam<CostlyDocument> {};
+
+TEST_P(ErrorOnEveryElementTest, LoadEndsWithinTheProcessorBound) {
+  const std::string document = GetParam().make();
+  ASSERT_LE(document.size(), kMaxReferenceFileBytes);
+  const XmlTrialOutcome outcome =
+      TrialLoadReference(document, XmlTrialBounds{1, kReferenceTrialBounds.library_bytes});
+  EXPECT_TRUE(outcome == XmlTrialOutcome::kTimeBound || outcome == XmlTrialOutcome::kFinished)
+      << static_cast<int>(outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ErrorOnEveryElementTest, testing::ValuesIn(kErrorOnEveryElement),
                          [](const testing::TestParamInfo<CostlyDocument>& info) {
                            return "Kind" + std::to_string(info.index);
                          });

@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlmemory.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -130,6 +131,112 @@ TEST(XmlTrialTest, ProcessorBoundHoldsWhateverTheCallerDidWithTheSignal) {
   ASSERT_EQ(sigprocmask(SIG_BLOCK, &blocked, &old), 0);
   EXPECT_EQ(RunXmlTrial(Spin, kSecondAnd32MiB), XmlTrialOutcome::kTimeBound);
   sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+
+// What the work returns comes back whole, up to the caller's bound; a longer
+// result, or one of work that did not finish, comes back as nothing.
+TEST(XmlTrialTest, ResultComesBackWithinItsBound) {
+  const std::string big = std::string(3 << 20, 'r') + "end";
+  const struct {
+    const char* what;
+    std::function<std::string()> work;
+    size_t max;
+    XmlTrialOutcome outcome;
+    std::string result;
+  } kCases[] = {
+      {"nothing", [] { return std::string(); }, 0, XmlTrialOutcome::kFinished, ""},
+      {"megabytes, more than a pipe holds", [&] { return big; }, big.size(),
+       XmlTrialOutcome::kFinished, big},
+      {"a byte past the bound", [&] { return big; }, big.size() - 1,
+       XmlTrialOutcome::kAbnormalEnd, ""},
+      {"the result of work stopped by the time bound",
+       [] {
+         Spin();
+         return std::string("never");
+       },
+       16, XmlTrialOutcome::kTimeBound, ""},
+      {"the result of work stopped by the memory bound",
+       [] {
+         xmlMalloc(size_t{33} << 20);
+         return std::string("never");
+       },
+       16, XmlTrialOutcome::kMemoryBound, ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    std::string result = "left from before";
+    EXPECT_EQ(RunXmlTrial(c.work, kSecondAnd32MiB, c.max, &result), c.outcome);
+    EXPECT_TRUE(result == c.result) << result.size() << " bytes";
+  }
+}
+
+// A caller run without standard input, output and error (a daemon may close
+// them) still gets the result: the child's silencing of those descriptors
+// does not take the pipe's place.
+TEST(XmlTrialTest, ResultComesBackWhenTheStandardDescriptorsAreClosed) {
+  EXPECT_EXIT(
+      {
+        for (int fd = 0; fd <= 2; ++fd) ::close(fd);
+        std::string result;
+        const XmlTrialOutcome outcome =
+            RunXmlTrial([] { return std::string("whole"); }, kSecondAnd32MiB, 16, &result);
+        _exit(outcome == XmlTrialOutcome::kFinished && result == "whole" ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+// The child's processor limits as it sees them, "soft hard".
+std::string ChildLimits() {
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_CPU, &limit) != 0) return "none";
+  return std::to_string(limit.rlim_cur) + " " + std::to_string(limit.rlim_max);
+}
+
+constexpr XmlTrialBounds kFiveSeconds{5, size_t{32} << 20};
+
+// Run in a process of its own: sets the caller's processor limits to
+// `soft` and `hard`, then checks that a trial under kFiveSeconds runs under
+// `limits` ("soft hard") and tells its limit; 0 when all holds.
+int TrialUnderCallersLimits(rlim_t soft, rlim_t hard, const std::string& limits) {
+  const struct rlimit limit = {soft, hard};
+  if (setrlimit(RLIMIT_CPU, &limit) != 0) return 2;
+  std::string seen;
+  if (RunXmlTrial(ChildLimits, kFiveSeconds, 64, &seen) != XmlTrialOutcome::kFinished ||
+      seen != limits) {
+    return 3;
+  }
+  const unsigned seconds = XmlTrialProcessorSeconds(kFiveSeconds);
+  if (seconds != std::min<rlim_t>(soft, 5)) return 4;
+  // Spinning to a caller's limit of a second is cheap enough to try; the
+  // bound's own seconds are tried elsewhere.
+  if (seconds == 1 && RunXmlTrial(Spin, kFiveSeconds) != XmlTrialOutcome::kTimeBound) return 5;
+  return 0;
+}
+
+// A caller that already runs under a lower processor limit, soft or hard,
+// keeps it in the trial, and a child ended there has met the time bound:
+// the kernel ends it with SIGKILL alone where soft and hard are equal. Each
+// case runs in a process of its own, since the limits would otherwise end
+// the test program.
+TEST(XmlTrialTest, CallersLowerProcessorLimitIsKept) {
+  const struct {
+    const char* what;
+    rlim_t soft, hard;
+    const char* limits;  // what the child runs under
+  } kCases[] = {
+      {"no limit of the caller's", RLIM_INFINITY, RLIM_INFINITY, "5 6"},
+      {"a lower soft limit", 1, RLIM_INFINITY, "1 6"},
+      {"a lower hard limit", 1, 1, "1 1"},
+      {"a lower soft and hard limit", 2, 3, "2 3"},
+      {"a hard limit at the bound", 5, 5, "5 5"},
+      {"higher limits", 20, 30, "5 6"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EXIT(_exit(TrialUnderCallersLimits(c.soft, c.hard, c.limits)),
+                testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

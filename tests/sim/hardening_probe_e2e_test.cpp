@@ -1,9 +1,10 @@
 // The built program, unchanged, meeting more of what a caller or a package
 // may put in its way: a self-discovery path where the file cannot be written
 // as an ordinary file, a library path in hba.conf that is no regular file,
-// and a reference file whose markup costs the XML library time far out of
-// proportion to its size. Each run ends with the
-// messages and exit code of the ordinary case it amounts to.
+// and a reference file whose markup costs the XML library or the reading of
+// its values time far out of proportion to its size, or makes the library
+// write a message for every element. Each run ends with the messages and
+// exit code of the ordinary case it amounts to.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -95,6 +96,9 @@ std::string Reference(const std::string& doctype, const std::string& extra) {
          extra + "</devices></marvo_fchba_reference>\n";
 }
 
+const std::string kTimeRefusal =
+    "reference.xml: refused: parsing it takes more than 2 s of processor time\n";
+
 // Markup on which the XML library spends time that grows with the square of
 // its size: one tag of 100,000 attributes (1 MB) kept the run busy for
 // minutes. The library's time on the file is measured in a trial first, so
@@ -136,10 +140,92 @@ TEST_F(HostileRun, MarkupThatCostsTheLibraryQuadraticTimeIsRefused) {
     const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
     ASSERT_TRUE(ExitedWith(r, c.loads ? 3 : 7));
     EXPECT_EQ(r.out, c.loads ? kRunStart + kXmlDone : kLoadFailed);
-    EXPECT_EQ(r.err, c.loads ? ""
-                             : "reference.xml: refused: parsing it takes more than 2 s of "
-                               "processor time\n");
+    EXPECT_EQ(r.err, c.loads ? "" : kTimeRefusal);
   }
+}
+
+// What the program keeps of the library's messages about reference.xml, and
+// the line that follows when it left some out.
+constexpr size_t kMessageBound = 64 << 10;
+const std::string kLeftOut =
+    "reference.xml: the XML library's further messages about it were left out\n";
+
+// Loads that cost out of proportion in what the library's parse does not
+// measure: values whose entity references each look up a name of 49,999
+// characters (10,000 values of ten such references kept the run busy for
+// 7 s, 100,000 of forty for six minutes), and an error or warning on every
+// element, which the library formats with two context lines each (4 MiB of
+// them wrote 165 MB to standard error in 10 to 18 s). The whole load is
+// measured, so each run ends loaded or refused within the load's bound and
+// the rest of the run: "done." with at most the messages' bound on standard
+// error, or "FAILED!" with the refusal.
+TEST_F(HostileRun, LoadsThatCostInTheValuesOrTheMessagesEndWithinTheBounds) {
+  const std::string longName(49999, 'n');
+  const std::string longEntity = "<!ENTITY " + longName + " \"\">";
+  const auto nameValues = [&](const std::string& inner, size_t children) {
+    return Reference("<!DOCTYPE marvo_fchba_reference [" + longEntity + inner + "]>\n",
+                     "<device>" + Repeat("<model value=\"&e;\"/>", children) + "</device>");
+  };
+  const size_t kFile = 4 << 20;
+  const struct {
+    const char* what;
+    std::string document;
+  } kCases[] = {
+      {"values of ten references to a long name",
+       nameValues("<!ENTITY e \"" + Repeat("&" + longName + ";", 10) + "\">", 10000)},
+      {"values reaching a long name through two short ones",
+       nameValues("<!ENTITY d \"" + Repeat("&" + longName + ";", 8) + "\"><!ENTITY e \"" +
+                      Repeat("&d;", 8) + "\">",
+                  (kFile - 500000) / 20)},
+      {"an undeclared prefix on every element", Reference("", Repeat("<a:b/>", kFile / 6 - 100))},
+      {"an undeclared prefix on an attribute of every element",
+       Reference("", Repeat("<b a:c=\"1\"/>", kFile / 12 - 100))},
+      {"one xml:id on every element", Reference("", Repeat("<i xml:id=\"x\"/>", kFile / 15 - 100))},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_LE(c.document.size(), kFile);
+    s.Pkg("reference.xml", c.document);
+    const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
+    ASSERT_TRUE(r.ExitedWith(3) || r.ExitedWith(7)) << r.Describe();
+    if (r.exit_code == 3) {
+      EXPECT_EQ(r.out, kRunStart + kXmlDone);
+      EXPECT_LE(r.err.size(), kMessageBound + 1 + kLeftOut.size());
+    } else {
+      EXPECT_EQ(r.out, kLoadFailed);
+      EXPECT_EQ(r.err, kTimeRefusal);
+    }
+    // The load's two seconds, as long again, and the rest of the run.
+    EXPECT_LE(r.cpu_seconds, 2 * 2 + 1.5);
+  }
+}
+
+// A package file with an error on each of 20,000 elements still loads, and
+// standard error holds the first 64 KiB of the library's messages about it,
+// then the line that says the rest was left out.
+TEST_F(HostileRun, LibraryMessagesPastTheirBoundAreLeftOut) {
+  s.Pkg("reference.xml", Reference("", Repeat("<a:b/>", 20000)));
+  const RunResult r = s.Run(kProgram, {"/d", "out.xml"});
+  ASSERT_TRUE(ExitedWith(r, 3));
+  EXPECT_EQ(r.out, kRunStart + kXmlDone);
+  ASSERT_GT(r.err.size(), kMessageBound);
+  const std::string kept = r.err.substr(0, kMessageBound);
+  EXPECT_EQ(kept.substr(0, 50), "reference.xml:2: namespace error : Namespace prefi");
+  EXPECT_EQ(r.err.substr(kMessageBound), (kept.back() == '\n' ? "" : "\n") + kLeftOut);
+  EXPECT_NE(s.ReadPkg("out.xml").value_or("").find("<device_id value=\"1077.2532.1077.015d\"/>"),
+            std::string::npos);
+}
+
+// A caller that gave the program less processor time than the load's bound
+// ("ulimit -t 1") has the load end there, refused like one past the bound.
+TEST_F(HostileRun, CallersLowerProcessorLimitBoundsTheLoad) {
+  s.Pkg("reference.xml", Reference("", "<x" + Attributes(100000, "x") + "/>"));
+  RunOptions options;
+  options.cpu_seconds_limit = 1;
+  const RunResult r = s.Run(kProgram, {"/d", "out.xml"}, options);
+  ASSERT_TRUE(ExitedWith(r, 7));
+  EXPECT_EQ(r.out, kLoadFailed);
+  EXPECT_EQ(r.err, "reference.xml: refused: parsing it takes more than 1 s of processor time\n");
 }
 
 }  // namespace

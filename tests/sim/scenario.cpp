@@ -552,6 +552,10 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       const struct rlimit limit = {*options.address_space_bytes, *options.address_space_bytes};
       if (::setrlimit(RLIMIT_AS, &limit) != 0) ChildFail(report, -5, errno);
     }
+    if (options.cpu_seconds_limit) {
+      const struct rlimit limit = {*options.cpu_seconds_limit, *options.cpu_seconds_limit};
+      if (::setrlimit(RLIMIT_CPU, &limit) != 0) ChildFail(report, -6, errno);
+    }
     if (options.ignore_sigchld) ::signal(SIGCHLD, SIG_IGN);
     int gone[2];
     if (options.stdout_reader_gone) {
@@ -659,6 +663,9 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
       case -5:
         what = "limit the address space";
         break;
+      case -6:
+        what = "limit the processor time";
+        break;
       default:
         what = failure.step >= 0 && static_cast<size_t>(failure.step) < steps.size()
                    ? steps[failure.step].what
@@ -670,6 +677,10 @@ RunResult Scenario::Run(const std::string& program, const std::vector<std::strin
   if (!stdout_file.empty()) result.out = ReadRegular(stdout_file).value_or("");
   if (result.timed_out) return result;
   result.max_rss_kib = usage.ru_maxrss;
+  // wait4 counts the processes the program waited for with its own.
+  result.cpu_seconds =
+      static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (WIFEXITED(status)) {
     result.exited = true;
     result.exit_code = WEXITSTATUS(status);

@@ -57,6 +57,9 @@ struct RunResult {
   bool timed_out = false;   // killed because it ran past its time limit
   int time_limit = 0;       // the limit of the run, in seconds
   long max_rss_kib = 0;     // the most memory the program held at once, in KiB
+  // Processor time (user and system) of the program and of every process
+  // it waited for, in seconds.
+  double cpu_seconds = 0;
   std::string setup_error;  // the machine could not be set up; nothing ran
 
   // True when the program ran and exited with `code`.
@@ -78,6 +81,9 @@ struct RunOptions {
   // When set, the program's address space is limited to this many bytes,
   // so that memory runs out where a small machine's would.
   std::optional<rlim_t> address_space_bytes;
+  // When set, the program runs under this processor-time limit, soft and
+  // hard alike, as a caller's "ulimit -t" leaves it.
+  std::optional<rlim_t> cpu_seconds_limit;
   // When not empty, standard output goes to this file of the package
   // directory (made anew) instead of a pipe, so that the tools the program
   // runs can read what it has written so far; `out` is read back from it.
