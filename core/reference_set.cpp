@@ -264,18 +264,25 @@ struct LoadedDocument {
   Contents contents;
 };
 
+// What becomes of the parsed document once it was walked.
+enum class DocumentEnd {
+  kLeftToTheProcess,  // in the trial's child, which ends right after
+  kFreed,
+};
+
 // The whole load of the document's bytes: the parse, the library's messages
 // about it and the walk. It runs in the trial's child, where all of it is
-// measured; the program only takes in what it gathered.
-LoadedDocument LoadDocument(const std::string& bytes) {
+// measured; the program only takes in what it gathered. In the child the
+// document is not freed: that is no part of the load, and a large one takes
+// a while.
+LoadedDocument LoadDocument(const std::string& bytes, DocumentEnd end) {
   LoadedDocument loaded;
   xmlInitParser();
   XmlMessages messages(kReferenceFile);
-  // The document is left to the child's end: freeing it is no part of the
-  // load, and a large one takes a while.
   xmlDoc* doc = Parse(bytes);
   if (doc != nullptr) {
     loaded.state = Walk(doc, &loaded.contents) ? LoadState::kLoaded : LoadState::kValuesPastBound;
+    if (end == DocumentEnd::kFreed) xmlFreeDoc(doc);
   }
   loaded.messages = messages.Text();
   return loaded;
@@ -397,13 +404,27 @@ bool Decode(std::string_view bytes, Taken* taken) {
   return in.AtEnd();
 }
 
+// Appends what a load gathered to `set`, as ReferenceSet::Load does.
+void TakeInto(Taken* taken, ReferenceSet* set) {
+  // The records copy themselves field by field: the list is taken over
+  // whole where there is nothing to append to, as on the one load a run
+  // makes.
+  if (set->devices.empty()) {
+    set->devices.swap(taken->devices);
+  } else {
+    set->devices.insert(set->devices.end(), taken->devices.begin(), taken->devices.end());
+  }
+  if (taken->discovery_app_path) set->discovery_app_path = std::move(*taken->discovery_app_path);
+  if (taken->installer_app_path) set->installer_app_path = std::move(*taken->installer_app_path);
+}
+
 // Loads the document in a trial under `bounds`: on kFinished, *taken holds
 // what the load gathered.
 XmlTrialOutcome TrialLoad(const std::string& bytes, const XmlTrialBounds& bounds, Taken* taken) {
   std::string result;
   const auto load = [&bytes] {
     try {
-      return Encode(LoadDocument(bytes));
+      return Encode(LoadDocument(bytes, DocumentEnd::kLeftToTheProcess));
     } catch (const std::bad_alloc&) {
       // A result this short needs no memory of its own.
       LoadedDocument none;
@@ -473,6 +494,17 @@ std::wstring GetAttributeValue(xmlNode* element, const char* name) {
   return WidenBytes(ReadAttribute(element, name, budget));
 }
 
+bool LoadReferenceUnbounded(const std::string& bytes, ReferenceSet* set, std::string* messages) {
+  Taken taken;
+  // Through the same result as the trial hands back, so that this load
+  // differs from the program's only in where it runs.
+  if (!Decode(Encode(LoadDocument(bytes, DocumentEnd::kFreed)), &taken)) return false;
+  *messages = std::move(taken.messages);
+  if (taken.state != LoadState::kLoaded) return false;
+  TakeInto(&taken, set);
+  return true;
+}
+
 XmlTrialOutcome TrialLoadReference(const std::string& bytes, const XmlTrialBounds& bounds) {
   Taken ignored;
   return TrialLoad(bytes, bounds, &ignored);
@@ -492,16 +524,7 @@ bool ReferenceSet::Load() {
     }
     Taken taken;
     if (!Read(*bytes, &taken)) return false;
-    // The records copy themselves field by field: the list is taken over
-    // whole where there is nothing to append to, as on the one load a run
-    // makes.
-    if (devices.empty()) {
-      devices.swap(taken.devices);
-    } else {
-      devices.insert(devices.end(), taken.devices.begin(), taken.devices.end());
-    }
-    if (taken.discovery_app_path) discovery_app_path = std::move(*taken.discovery_app_path);
-    if (taken.installer_app_path) installer_app_path = std::move(*taken.installer_app_path);
+    TakeInto(&taken, this);
     return true;
   } catch (const std::bad_alloc&) {
     // Memory ran out while the file or the values were copied: the file is

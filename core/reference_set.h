@@ -29,6 +29,8 @@
 
 #include "core/xml_trial.h"
 
+struct ReferenceSet;
+
 // The largest "reference.xml" that is read. A package's file lists a few
 // hundred devices at most, some kilobytes; the bound is a thousand times
 // that and keeps what the library builds from a file within reach.
@@ -55,6 +57,16 @@ constexpr XmlTrialBounds kReferenceTrialBounds{2, size_t{512} << 20};
 // `bounds`, and tells how the trial ended; nothing of it is kept.
 [[nodiscard]] XmlTrialOutcome TrialLoadReference(const std::string& bytes,
                                                  const XmlTrialBounds& bounds);
+
+// The load that the trial runs, done in this process with no bound on its
+// time or memory: only for a caller that bounds it itself (the fuzz target,
+// under libFuzzer's limits), to compare it with Load's. True when the
+// document loaded, with what it holds appended to *set; *messages gets the
+// library's messages about it as Load writes them to standard error.
+// Refusals of the reader's own bounds are not told apart from documents
+// that are not well formed.
+[[nodiscard]] bool LoadReferenceUnbounded(const std::string& bytes, ReferenceSet* set,
+                                          std::string* messages);
 
 // The whole text of the element's attribute of that name (entity references
 // replaced by their text), widened byte by byte; "" when the element has no
