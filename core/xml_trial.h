@@ -28,8 +28,9 @@ struct XmlTrialBounds {
   // process already runs under is kept.
   unsigned cpu_seconds;
   // The most the library may hold allocated at once, by the allocator's own
-  // size of each block; blocks the caller allocated before the trial and
-  // the library frees in it count against that.
+  // size of each block and the size word it keeps beside it; blocks the
+  // caller allocated before the trial and the library frees in it count
+  // against that.
   size_t library_bytes;
 };
 
