@@ -142,7 +142,6 @@ void DropOthersWrite(int fd) {
   }
 }
 
-
 }  // namespace
 
 // The directory is made here rather than by "mkdir -p" through the shell, so

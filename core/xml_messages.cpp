@@ -32,7 +32,6 @@ XmlMessages::~XmlMessages() {
 }
 
 void XmlMessages::Cut() {
-  cut_ = true;
   // The line begins a line of its own, also when the kept text ends inside
   // one of the library's lines.
   if (!kept_.empty() && kept_.back() != '\n') left_out_ = "\n";
@@ -41,7 +40,7 @@ void XmlMessages::Cut() {
 
 ssize_t XmlMessages::Write(void* self, const char* data, size_t size) {
   auto* messages = static_cast<XmlMessages*>(self);
-  if (!messages->cut_) {
+  if (!messages->cut()) {
     const size_t room = kMaxXmlMessageBytes - messages->kept_.size();
     if (size <= room) {
       messages->kept_.append(data, size);

@@ -40,7 +40,7 @@ class XmlMessages {
   // The messages collected so far, as they are to reach standard error.
   [[nodiscard]] std::string Text() const { return kept_ + left_out_; }
   // True once messages were left out.
-  [[nodiscard]] bool cut() const { return cut_; }
+  [[nodiscard]] bool cut() const { return !left_out_.empty(); }
 
  private:
   static ssize_t Write(void* self, const char* data, size_t size);
@@ -49,7 +49,6 @@ class XmlMessages {
   const std::string file_;
   std::string kept_;      // at most kMaxXmlMessageBytes
   std::string left_out_;  // the closing line, once messages were left out
-  bool cut_ = false;
   FILE* stream_;  // what the library's writer writes to; null when none could be made
   const xmlGenericErrorFunc previous_;
   void* const previous_context_;

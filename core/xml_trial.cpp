@@ -59,8 +59,13 @@ void Admit(size_t more) {
   }
 }
 
+// What a block of `size` bytes will hold, its size word included. A size
+// past the bound is left as it is, which Admit refuses, so the sum cannot
+// wrap.
+size_t RequestBytes(size_t size) { return size > g_bound ? size : size + kBlockHeaderBytes; }
+
 void* CountedMalloc(size_t size) {
-  Admit(size > g_bound ? size : size + kBlockHeaderBytes);
+  Admit(RequestBytes(size));
   void* block = std::malloc(size);
   if (block != nullptr) g_live += BlockBytes(block);
   return block;
@@ -75,9 +80,10 @@ void CountedFree(void* block) {
 void* CountedRealloc(void* block, size_t size) {
   if (block == nullptr) return CountedMalloc(size);
   const long long old = BlockBytes(block);
-  if (size > g_bound) Admit(size);
-  if (static_cast<long long>(size + kBlockHeaderBytes) > old) {
-    Admit(static_cast<size_t>(static_cast<long long>(size + kBlockHeaderBytes) - old));
+  const size_t wanted = RequestBytes(size);
+  if (wanted > g_bound) Admit(wanted);  // one block past the bound, whatever is held
+  if (static_cast<long long>(wanted) > old) {
+    Admit(static_cast<size_t>(static_cast<long long>(wanted) - old));
   }
   void* moved = std::realloc(block, size);
   if (moved != nullptr) {
